@@ -1,0 +1,21 @@
+// Four one-pole stages with resonance feedback from the last stage, which saturates softly. Modes: 0 off,
+// 1 low-pass, 2 high-pass, 3 band-pass, 4 low-pass plus band, 5 high-pass minus band; others run the stages
+// but leave the signal as it was.
+#pragma once
+
+#include "synth/constants.h"
+#include "synth/sweep.h"
+
+namespace md {
+
+struct Filter {
+    int mode = 0;
+    float resonance = 0; // 0..1
+    Sweep cutoff;        // value = normalised cutoff 0..1, advanced once per processed block
+    float stageIn = 0, stage1 = 0, stage2 = 0, stage3 = 0, stage4 = 0;
+
+    void clearState() { stageIn = stage1 = stage2 = stage3 = stage4 = 0.0f; }
+    void process(float* buffer); // one control block, in place
+};
+
+} // namespace md
