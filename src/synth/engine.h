@@ -2,6 +2,7 @@
 // the shared echo ring and the reverb. Built once per song; renderChunk turns it into 16-bit stereo.
 #pragma once
 
+#include <cmath>
 #include <cstdint>
 
 #include "song/song.h"
@@ -15,10 +16,20 @@ constexpr int kEchoRingSize = 65536;
 // Control blocks that fill the 470-second WAV image: the most a song measure counts.
 constexpr uint32_t kMeasureBlockLimit = 470u * sampleRate / controlBlock;
 
+// Peak follower that divides the signal by its envelope whenever the envelope exceeds 1; never amplifies.
 struct Limiter {
     float envelope = 0; // follower state
     float attack = 0;   // coefficient while the level rises
     float release = 0;  // coefficient while it falls
+
+    float process(float x) {
+        const float a = std::fabs(x);
+        if (a > envelope)
+            envelope = a + (envelope - a) * attack;
+        else
+            envelope = a + (envelope - a) * release;
+        return envelope > 1.0f ? x / envelope : x;
+    }
 };
 
 struct SongMeasure {
@@ -66,6 +77,8 @@ class Engine {
     void programTick(Voice& voice, Track& track);
     void renderVoices(StereoFrame* mix, int count, int offset);
     void applyReverb(StereoFrame* mix, int count);
+    // Output stage of one run: echo return, master gain, DC blocker, limiter, 16-bit conversion into out.
+    void masterChain(StereoFrame* mix, int count, int16_t* out);
 
     int trackCount() const;
     int rowLength() const;   // samples per row at the current speed and tempo
@@ -97,7 +110,6 @@ class Engine {
     void advanceOrder();
     int normalisedOrder(int pos) const;
     void echoWrite(uint32_t length, float amount, const float* left, const float* right, int count);
-    void masterChain(StereoFrame* mix, int count, int16_t* out);
     void updateVoice(Voice& v, Track& t, int trackMode);
 
     // Per-call scratch of controlTick.

@@ -50,15 +50,6 @@ void Engine::applyReverb(StereoFrame* mix, int count) {
 
 namespace {
 
-inline void limit(Limiter& lim, float& x) {
-    const float a = std::fabs(x);
-    if (a > lim.envelope)
-        lim.envelope = a + (lim.envelope - a) * lim.attack;
-    else
-        lim.envelope = a + (lim.envelope - a) * lim.release;
-    if (lim.envelope > 1.0f) x = x / lim.envelope;
-}
-
 inline int16_t toPcm(float v) {
     if (v < -1.0f)
         v = -1.0f;
@@ -96,8 +87,8 @@ void Engine::masterChain(StereoFrame* mix, int count, int16_t* out) {
         dcRightOut = y;
         mix[i].right = y;
     }
-    for (int i = 0; i < count; ++i) limit(limiterLeft, mix[i].left);
-    for (int i = 0; i < count; ++i) limit(limiterRight, mix[i].right);
+    for (int i = 0; i < count; ++i) mix[i].left = limiterLeft.process(mix[i].left);
+    for (int i = 0; i < count; ++i) mix[i].right = limiterRight.process(mix[i].right);
     for (int i = 0; i < count; ++i) {
         out[2 * i] = toPcm(mix[i].left);
         out[2 * i + 1] = toPcm(mix[i].right);
