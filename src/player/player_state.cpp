@@ -1,0 +1,7 @@
+#include "player/player_state.h"
+
+namespace md {
+
+PlayerState playerState;
+
+} // namespace md
