@@ -165,9 +165,11 @@ def _grown_bar(canvas, bar, grow):
     )
 
 
-def draw_word(size, text, style, gap=0.7, space=2.2, stripes=0):
+def draw_word(size, text, style, gap=0.7, space=2.2, stripes=0, glints=()):
     """A whole logo image: the word centred in `size`, optionally flanked by
-    `stripes` tapering speed bars on each side."""
+    `stripes` tapering speed bars on each side. `glints` lists sparkles as
+    (path index, point index, size in grid steps): a star of light on that
+    point of the lettering."""
     w, h = size
     paths, _ = set_word(text, style.hw, gap, space)
     x0, y0, x1, y1 = word_extent(paths, style)
@@ -179,7 +181,27 @@ def draw_word(size, text, style, gap=0.7, space=2.2, stripes=0):
         bars = _stripes(style, ox + x0, ox + x1, oy, w, stripes)
     layer = Layer(w, h)
     paint_paths(layer, pix, style, oy, 6.0 * style.unit, bars)
+    for path_index, point_index, extent in glints:
+        gx, gy = pix[path_index][point_index]
+        _glint(layer, gx, gy, extent * style.unit)
     return layer
+
+
+def _glint(layer, cx, cy, r):
+    """A four-pointed star of light with a soft halo, at (cx, cy)."""
+    w, h = layer.size
+    c = MaskCanvas(w, h, SS)
+    t = r * 0.09
+    c.polygon([(cx - r, cy), (cx, cy - t), (cx + r, cy), (cx, cy + t)])
+    c.polygon([(cx, cy - r), (cx + t, cy), (cx, cy + r), (cx - t, cy)])
+    d = r * 0.42
+    t2 = t * 0.8
+    c.polygon([(cx - d, cy - d), (cx + t2, cy - t2), (cx + d, cy + d), (cx - t2, cy + t2)])
+    c.polygon([(cx + d, cy - d), (cx + t2, cy + t2), (cx - d, cy + d), (cx - t2, cy - t2)])
+    star = c.mask()
+    yy, xx = np.mgrid[0:h, 0:w].astype(np.float32)
+    halo = np.exp(-((xx - cx) ** 2 + (yy - cy) ** 2) / (2 * (r * 0.22) ** 2)) * 0.9
+    layer.paint((255, 255, 255), np.maximum(star, halo * layer.alpha))
 
 
 def _stripes(style, left, right, oy, width, count):

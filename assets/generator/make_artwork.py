@@ -44,12 +44,13 @@ def white_panel():
 
 def title_logo():
     style = logo.fit_style("Music Disk", (684, 140), 0.78, 3.5, 8, 0.16, logo.TITLE)
-    return logo.draw_word((700, 152), "Music Disk", style).to_image()
+    # Sparkles on the top left of the M and the top of the k.
+    return logo.draw_word((700, 152), "Music Disk", style, glints=[(0, 1, 2.0), (11, 0, 1.5)]).to_image()
 
 
 def maker_logo():
     style = logo.fit_style("Oru", (684, 140), 0.8, 3.5, 8, 0.16, logo.GOLD)
-    return logo.draw_word((700, 152), "Oru", style, stripes=3).to_image()
+    return logo.draw_word((700, 152), "Oru", style, stripes=3, glints=[(0, 1, 1.6)]).to_image()
 
 
 def list_shade():
