@@ -1,0 +1,131 @@
+// Helpers of the song file tests: hand-built song files of any version, Song comparison and the reference
+// songs.
+#pragma once
+
+#include "song/song.h"
+#include "song/song_file.h"
+
+#include <cstdint>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+namespace md::test {
+
+// Builds a song file byte by byte: the header from its fields, then the order list, the pattern data and the
+// instrument block exactly as given (so that any coding, and any fault, can be written).
+struct FileBuilder {
+    uint8_t version = 12;
+    std::string title = "Test", author = "Tests";
+    uint8_t restartPos = 0, trackCount = 1, patternCount = 0, orderLength = 1, rowsPerPattern = 4;
+    uint8_t instrumentCount = 0, speed = 6, tempo = 125, gain = 32;
+    int8_t reverb[4] = {10, 20, 30, 40};
+    uint8_t headerSize = 19;
+    std::vector<uint8_t> order{1, 0};
+    std::vector<uint8_t> patterns;
+    std::vector<uint8_t> instruments;
+
+    // The instrument block of versions 3 and later: the 32 names, then records of header + length + program.
+    void names(const std::vector<std::string>& list) {
+        for (int n = 0; n < kInstrumentCount; ++n) {
+            const std::string name = n < int(list.size()) ? list[n] : "";
+            instruments.insert(instruments.end(), name.begin(), name.end());
+            instruments.push_back(0);
+        }
+    }
+    void record(const std::vector<uint8_t>& header, const std::vector<std::vector<uint8_t>>& program) {
+        instruments.insert(instruments.end(), header.begin(), header.end());
+        instruments.push_back(uint8_t(program.size()));
+        for (const auto& step : program) instruments.insert(instruments.end(), step.begin(), step.end());
+    }
+
+    std::vector<uint8_t> build() const {
+        std::vector<uint8_t> f(kSongHeaderSize, 0);
+        std::memcpy(f.data(), "TSK", 3);
+        f[kVersionAt] = version;
+        std::memcpy(f.data() + kTitleAt, title.data(), title.size());
+        std::memcpy(f.data() + kAuthorAt, author.data(), author.size());
+        f[kRestartPosAt] = restartPos;
+        f[kTrackCountAt] = trackCount;
+        f[kPatternCountAt] = patternCount;
+        f[kOrderLengthAt] = orderLength;
+        f[kRowsPerPatternAt] = rowsPerPattern;
+        f[kInstrumentCountAt] = instrumentCount;
+        f[kSpeedAt] = speed;
+        f[kTempoAt] = tempo;
+        f[kGainAt] = gain;
+        for (int i = 0; i < 4; ++i) f[kReverbAt + i] = uint8_t(reverb[i]);
+        f[kInstrumentHeaderSizeAt] = headerSize;
+        auto put32 = [&](int at, std::size_t v) {
+            for (int i = 0; i < 4; ++i) f[at + i] = uint8_t(v >> (8 * i));
+        };
+        put32(kOrderOffsetAt, f.size());
+        f.insert(f.end(), order.begin(), order.end());
+        put32(kPatternOffsetAt, f.size());
+        f.insert(f.end(), patterns.begin(), patterns.end());
+        put32(kInstrumentOffsetAt, f.size());
+        f.insert(f.end(), instruments.begin(), instruments.end());
+        return f;
+    }
+};
+
+inline const uint8_t* cellOf(const Song& song, int pattern, int row) {
+    const int stride = song.cellStride != 0 ? song.cellStride : song.rowsPerPattern;
+    return song.cells + (std::size_t(pattern - 1) * stride + row) * kCellSize;
+}
+
+// Two songs play the same: every field but the version and the pointers, the order list's bytes and the cells
+// of every stored pattern are equal. Returns the first difference, or an empty string.
+inline std::string songDifference(const Song& a, const Song& b) {
+    if (a.orderLength != b.orderLength) return "orderLength";
+    if (a.trackCount != b.trackCount) return "trackCount";
+    if (a.orderPos != b.orderPos) return "orderPos";
+    if (a.restartPos != b.restartPos) return "restartPos";
+    if (a.reverbRoom != b.reverbRoom || a.reverbDamp != b.reverbDamp || a.reverbWidth != b.reverbWidth ||
+        a.reverbGain != b.reverbGain)
+        return "reverb";
+    if (a.speed != b.speed) return "speed";
+    if (a.tempo != b.tempo) return "tempo";
+    if (a.masterGain != b.masterGain) return "masterGain";
+    if (a.rowsPerPattern != b.rowsPerPattern) return "rowsPerPattern";
+    if (std::memcmp(a.orderList, b.orderList, std::size_t(a.orderLength) * a.trackCount * 2) != 0)
+        return "orderList";
+    for (int p = 1; p <= highestPattern(a); ++p)
+        for (int r = 0; r < a.rowsPerPattern; ++r)
+            if (std::memcmp(cellOf(a, p, r), cellOf(b, p, r), kCellSize) != 0)
+                return "cell of pattern " + std::to_string(p) + " row " + std::to_string(r);
+    for (int n = 0; n < kInstrumentCount; ++n) {
+        if (std::memcmp(&a.instruments[n], &b.instruments[n], sizeof(Instrument)) != 0)
+            return "instrument " + std::to_string(n + 1);
+        if (std::memcmp(a.instrumentNames[n], b.instrumentNames[n], kNameSize) != 0)
+            return "name of instrument " + std::to_string(n + 1);
+    }
+    return {};
+}
+
+inline std::vector<uint8_t> readBinary(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+// The reference songs live beside the checkout, in ../shared/reference.
+inline std::string referencePath(int n) {
+    char name[32];
+    std::snprintf(name, sizeof name, "/r%02d.tsk", n);
+    return std::string(MD_SOURCE_DIR) + "/../shared/reference" + name;
+}
+
+// The reference songs that are present on this machine.
+inline std::vector<std::vector<uint8_t>> referenceSongs() {
+    std::vector<std::vector<uint8_t>> songs;
+    for (int n = 1; n <= 12; ++n) {
+        auto bytes = readBinary(referencePath(n));
+        if (!bytes.empty()) songs.push_back(std::move(bytes));
+    }
+    return songs;
+}
+
+} // namespace md::test
