@@ -34,6 +34,19 @@ void Engine::controlTick() {
     pendingSyncMaster_ = false;
 
     const int tracksUsed = trackCount();
+    // Filters are independent of one another unless a ring source feeds a filtered signal to the next voice;
+    // without ring sources they run at the end of the tick, four at a time.
+    bool anyRing = false;
+    for (int k = 0; k < tracksUsed && !anyRing; ++k)
+        for (int j = 0; j < tracks[k].activeCount; ++j)
+            if (tracks[k].active(j).linkMode() == 2) {
+                anyRing = true;
+                break;
+            }
+    const bool deferFilter = !anyRing;
+    groupCount_ = 0;
+    clearCount_ = 0;
+
     for (int k = 0; k < tracksUsed; ++k) {
         Track& t = tracks[k];
         curFlags_ = syncFlags_[k & 1];
@@ -50,14 +63,18 @@ void Engine::controlTick() {
                 t.removeActive(j);
                 continue;
             }
-            updateVoice(v, t, linkMode);
+            updateVoice(v, t, linkMode, deferFilter);
             ++j;
         }
         syncSource_ = (t.trackMode == TrackSyncSilent || t.trackMode == TrackSyncAudible) ? &t : nullptr;
     }
+
+    for (int i = 0; i < groupCount_; i += 4)
+        Filter::processGroup(groupFilters_ + i, groupBuffers_ + i, std::min(4, groupCount_ - i));
+    for (int i = 0; i < clearCount_; ++i) std::memset(clearAfterFilter_[i], 0, sizeof(float) * controlBlock);
 }
 
-void Engine::updateVoice(Voice& v, Track& t, int linkMode) {
+void Engine::updateVoice(Voice& v, Track& t, int linkMode, bool deferFilter) {
     programTick(v, t);
 
     // Pitch in semitones; n = 71 gives the argument 440.
@@ -177,6 +194,20 @@ void Engine::updateVoice(Voice& v, Track& t, int linkMode) {
             const int rem = step != 0 ? q % step : 0;
             mix[k] = static_cast<float>(q - rem) * 3.0517578e-05f;
         }
+    }
+
+    if (deferFilter) {
+        if (v.filter.mode != 0) {
+            groupFilters_[groupCount_] = &v.filter;
+            groupBuffers_[groupCount_] = mix;
+            ++groupCount_;
+        }
+        if (linkMode == 1) {
+            pendingSyncMaster_ = true;
+            clearAfterFilter_[clearCount_++] = mix; // silent once its filter has run
+            syncSource_ = &t;
+        }
+        return;
     }
 
     v.filter.process(mix);

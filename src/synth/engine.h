@@ -110,7 +110,8 @@ class Engine {
     void advanceOrder();
     int normalisedOrder(int pos) const;
     void echoWrite(uint32_t length, float amount, const float* left, const float* right, int count);
-    void updateVoice(Voice& v, Track& t, int trackMode);
+    // Steps of one voice's control update; with deferFilter the filter runs later in a group of four.
+    void updateVoice(Voice& v, Track& t, int linkMode, bool deferFilter);
 
     // Per-call scratch of controlTick.
     uint8_t syncFlags_[2][controlBlock];
@@ -119,6 +120,12 @@ class Engine {
     const Track* syncSource_ = nullptr;
     uint8_t* curFlags_ = nullptr;
     uint8_t* prevFlags_ = nullptr;
+    // Voices whose filter runs at the end of the tick, grouped, and sync masters cleared after it.
+    Filter* groupFilters_[kMaxTracks * kVoicesPerTrack];
+    float* groupBuffers_[kMaxTracks * kVoicesPerTrack];
+    int groupCount_ = 0;
+    float* clearAfterFilter_[kMaxTracks * kVoicesPerTrack];
+    int clearCount_ = 0;
     // Bounds startVoice calls of one note start.
     int startCalls_ = 0;
     int startDepth_ = 0;

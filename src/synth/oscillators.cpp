@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstring>
 #include <math.h>
+#include <xmmintrin.h>
 
 namespace md {
 namespace {
@@ -14,45 +15,82 @@ inline float wrapUnit(float x) {
     return fmodf(x, 1.0f);
 }
 
-// Average of the naive ramp 2p - 1 over [p, p + d): (x2^2 - x1^2) / 4d, exact across the wrap.
-inline float blepRamp(float p, float d) {
-    const float x1 = 2.0f * p - 1.0f;
-    float x2 = x1 + 2.0f * d;
-    if (x2 > 1.0f) x2 -= 2.0f;
-    return (x2 * x2 - x1 * x1) / (4.0f * d);
-}
-
 } // namespace
+
+// Ramp values of a whole block from its phases, four lanes at a time (the same arithmetic per lane).
+static void blepRampBlock(const float* phases, float d, float* out) {
+    const __m128 two = _mm_set1_ps(2.0f), one = _mm_set1_ps(1.0f), twoD = _mm_set1_ps(2.0f * d),
+                 fourD = _mm_set1_ps(4.0f * d);
+    for (int k = 0; k < controlBlock; k += 4) {
+        const __m128 p = _mm_loadu_ps(phases + k);
+        const __m128 x1 = _mm_sub_ps(_mm_mul_ps(two, p), one);
+        __m128 x2 = _mm_add_ps(x1, twoD);
+        const __m128 over = _mm_cmpgt_ps(x2, one);
+        x2 = _mm_or_ps(_mm_and_ps(over, _mm_sub_ps(x2, two)), _mm_andnot_ps(over, x2));
+        const __m128 v = _mm_div_ps(_mm_sub_ps(_mm_mul_ps(x2, x2), _mm_mul_ps(x1, x1)), fourD);
+        _mm_storeu_ps(out + k, v);
+    }
+}
 
 void OscSaw::generate(float frequency) {
     period = static_cast<float>(sampleRate) / frequency;
     const float d = 2.0f * (1.0f / period);
+    float phases[controlBlock];
     for (int k = 0; k < controlBlock; ++k) {
         if (resetFlags && resetFlags[k]) phase = 0.0f;
         const float old = phase;
         phase = wrapUnit(old + d);
-        output[k] = d >= 1.0f ? 0.0f : blepRamp(phase, d);
+        phases[k] = phase;
         if (wrapFlags && old > phase) wrapFlags[k] = 1;
     }
+    if (d >= 1.0f) {
+        for (float& o : output) o = 0.0f;
+        return;
+    }
+    blepRampBlock(phases, d, output);
 }
 
 void OscSquare::generate(float frequency) {
     period = static_cast<float>(sampleRate) / frequency;
     const float d = 2.0f * (1.0f / period);
+    float phases[controlBlock], widths[controlBlock];
+    bool inRange = true; // phase + width within [0, 2): the remainder by 1 is one subtraction
     for (int k = 0; k < controlBlock; ++k) {
         if (resetFlags && resetFlags[k]) phase = 0.0f;
         const float old = phase;
         pulseWidth.advance();
         const float w = pulseWidth.value;
         phase = wrapUnit(old + d);
-        if (d >= 1.0f) {
-            output[k] = 2.0f * w - 1.0f;
-        } else {
-            const float r1 = blepRamp(phase, d);
-            const float r2 = blepRamp(wrapUnit(phase + w), d);
-            output[k] = 2.0f * (w - 0.5f) + (r1 - r2);
-        }
+        phases[k] = phase;
+        widths[k] = w;
+        const float sum = phase + w;
+        inRange = inRange && sum >= 0.0f && sum < 2.0f;
         if (wrapFlags && old > phase) wrapFlags[k] = 1;
+    }
+    if (d >= 1.0f) {
+        for (int k = 0; k < controlBlock; ++k) output[k] = 2.0f * widths[k] - 1.0f;
+        return;
+    }
+    float shifted[controlBlock], r1[controlBlock], r2[controlBlock];
+    if (inRange) {
+        const __m128 one = _mm_set1_ps(1.0f);
+        for (int k = 0; k < controlBlock; k += 4) {
+            const __m128 sum = _mm_add_ps(_mm_loadu_ps(phases + k), _mm_loadu_ps(widths + k));
+            const __m128 over = _mm_cmpge_ps(sum, one);
+            _mm_storeu_ps(shifted + k,
+                          _mm_or_ps(_mm_and_ps(over, _mm_sub_ps(sum, one)), _mm_andnot_ps(over, sum)));
+        }
+    } else {
+        for (int k = 0; k < controlBlock; ++k) shifted[k] = wrapUnit(phases[k] + widths[k]);
+    }
+    blepRampBlock(phases, d, r1);
+    blepRampBlock(shifted, d, r2);
+    const __m128 two = _mm_set1_ps(2.0f), half = _mm_set1_ps(0.5f);
+    for (int k = 0; k < controlBlock; k += 4) {
+        const __m128 w = _mm_loadu_ps(widths + k);
+        const __m128 v = _mm_add_ps(_mm_mul_ps(two, _mm_sub_ps(w, half)),
+                                    _mm_sub_ps(_mm_loadu_ps(r1 + k), _mm_loadu_ps(r2 + k)));
+        _mm_storeu_ps(output + k, v);
     }
 }
 
