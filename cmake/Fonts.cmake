@@ -10,3 +10,7 @@ foreach(font IN LISTS MD_FONT_FILES)
   install(FILES "${CMAKE_SOURCE_DIR}/assets/fonts/${font}" "${CMAKE_SOURCE_DIR}/assets/fonts/${stem}.LICENSE.txt"
           DESTINATION "${CMAKE_INSTALL_DATADIR}/musicdisk")
 endforeach()
+
+# An installed copy finds its data folder from its own place too, wherever it was installed to.
+file(RELATIVE_PATH MD_DATA_DIR_FROM_BIN "${CMAKE_INSTALL_FULL_BINDIR}" "${MD_DATA_DIR}")
+target_compile_definitions(mdplatform PRIVATE MD_DATA_DIR_FROM_BIN="${MD_DATA_DIR_FROM_BIN}")

@@ -11,6 +11,9 @@ std::vector<std::string> dataFileFolders() {
     std::vector<std::string> folders{""};
     if (char* base = SDL_GetBasePath()) {
         folders.emplace_back(base);
+#ifdef MD_DATA_DIR_FROM_BIN
+        folders.push_back((std::filesystem::path(base) / MD_DATA_DIR_FROM_BIN).lexically_normal().string());
+#endif
         SDL_free(base);
     }
 #ifdef MD_DATA_DIR

@@ -1,5 +1,7 @@
 // Data files that travel beside the program rather than inside it (the fonts). A file is looked for in the
-// working directory first, then beside the executable, then in the installed data folder.
+// working directory first, then beside the executable, then in the data folder of an installed copy: first
+// where it lies relative to the executable (share/musicdisk beside bin/), then where the build meant to
+// install it.
 #pragma once
 
 #include <string>

@@ -55,10 +55,12 @@ TEST_F(DataFiles, MissingFilesAndFoldersAreNotFound) {
 
 TEST_F(DataFiles, ProgramLooksBesideItsExecutableAndInItsDataFolder) {
     auto searched = dataFileFolders();
-    ASSERT_EQ(searched.size(), 3u);
+    ASSERT_EQ(searched.size(), 4u);
     EXPECT_EQ(searched[0], "");
     EXPECT_TRUE(fs::equivalent(searched[1], MD_BINARY_DIR "/bin")) << searched[1];
-    EXPECT_NE(searched[2].find("musicdisk"), std::string::npos) << searched[2];
+    EXPECT_EQ(fs::path(searched[2]), (fs::path(MD_BINARY_DIR) / "share" / "musicdisk").lexically_normal())
+        << "relative to the executable";
+    EXPECT_NE(searched[3].find("musicdisk"), std::string::npos) << searched[3];
     // The build puts the fonts beside the executables, so they are found from anywhere.
     EXPECT_TRUE(fs::equivalent(findDataFile("Roboto-Regular.ttf"), MD_BINARY_DIR "/bin/Roboto-Regular.ttf"));
     EXPECT_NE(describeDataFileFolders().find("the working directory"), std::string::npos);
