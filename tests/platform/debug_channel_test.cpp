@@ -23,7 +23,7 @@ void SDLCALL collect(void*, int category, SDL_LogPriority priority, const char* 
 
 TEST(DebugChannel, WritesTheTextAtDebugPriorityOnlyWhenRaised) {
     entries.clear();
-    ::unsetenv("SDL_LOGGING"); // the defaults, whatever the environment asks for
+    ::unsetenv("MUSICDISK_DEBUG"); // the defaults, whatever the environment asks for
     SDL_LogSetOutputFunction(collect, nullptr);
     SDL_LogResetPriorities();
     debugString("\n Load And Play\n");
@@ -41,6 +41,18 @@ TEST(DebugChannel, WritesTheTextAtDebugPriorityOnlyWhenRaised) {
     // The log ends every message with a line end of its own, in place of the text's final one.
     EXPECT_EQ(entries[0].text, "\n Load And Play");
     EXPECT_EQ(entries[1].text, "EXPORT 2 END");
+}
+
+TEST(DebugChannel, EnvironmentShowsTheChannel) {
+    // The variable is read at the first text of a process: a fresh one runs the test's body.
+    GTEST_FLAG_SET(death_test_style, "threadsafe");
+    EXPECT_EXIT(
+        {
+            ::setenv("MUSICDISK_DEBUG", "1", 1);
+            debugString("\nEXPORT 2 START\n");
+            std::exit(0);
+        },
+        ::testing::ExitedWithCode(0), "DEBUG: \nEXPORT 2 START");
 }
 
 } // namespace
