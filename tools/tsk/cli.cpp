@@ -1,0 +1,156 @@
+#include "cli.h"
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <fcntl.h>
+#include <iostream>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace tsk {
+
+int fail(const std::string& what, const std::string& reason) {
+    std::cerr << "tsk: " << what << ": " << reason << '\n';
+    return kExitFailure;
+}
+
+int fail(const std::string& message) {
+    std::cerr << "tsk: " << message << '\n';
+    return kExitFailure;
+}
+
+bool readFile(const std::string& path, std::vector<uint8_t>& bytes, std::string* reason) {
+    const bool standardInput = path == "-";
+    const int fd = standardInput ? STDIN_FILENO : ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    struct stat info {};
+    if (::fstat(fd, &info) == 0 && S_ISDIR(info.st_mode)) {
+        if (!standardInput) ::close(fd);
+        *reason = std::strerror(EISDIR);
+        return false;
+    }
+    std::vector<uint8_t> data;
+    uint8_t buffer[65536];
+    for (;;) {
+        const ssize_t n = ::read(fd, buffer, sizeof buffer);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            *reason = std::strerror(errno);
+            if (!standardInput) ::close(fd);
+            return false;
+        }
+        if (n == 0) break;
+        data.insert(data.end(), buffer, buffer + n);
+    }
+    if (!standardInput) ::close(fd);
+    bytes = std::move(data);
+    return true;
+}
+
+namespace {
+
+bool writeAll(int fd, const void* data, std::size_t size, std::string* reason) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0 && errno == EINTR) continue;
+        if (n < 0) {
+            *reason = std::strerror(errno);
+            return false;
+        }
+        p += n;
+        size -= std::size_t(n);
+    }
+    return true;
+}
+
+} // namespace
+
+bool writeFileAtomic(const std::string& path, const void* data, std::size_t size, std::string* reason) {
+    if (path == "-") {
+        std::cout.flush();
+        return writeAll(STDOUT_FILENO, data, size, reason);
+    }
+    const std::size_t slash = path.rfind('/');
+    const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temporary = directory + "." + base + ".tmp-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    // The temporary file is private (0600); give the result the permissions a new file would have.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat existing {};
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0666 & ~mask;
+    bool ok = writeAll(fd, data, size, reason);
+    if (ok && ::fchmod(fd, mode) != 0) {
+        *reason = std::strerror(errno);
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        *reason = std::strerror(errno);
+        ok = false;
+    }
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        *reason = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) ::unlink(temporary.c_str());
+    return ok;
+}
+
+bool parseArguments(int argc, char** argv, bool acceptsOutput, const char* usage, Arguments& args) {
+    auto usageError = [&](const std::string& message) {
+        std::cerr << "tsk " << argv[0] << ": " << message << "\n" << usage;
+        return false;
+    };
+    bool optionsDone = false;
+    for (int i = 1; i < argc; ++i) {
+        const std::string a = argv[i];
+        if (optionsDone || a == "-" || a.empty() || a[0] != '-') {
+            args.positional.push_back(a);
+        } else if (a == "--") {
+            optionsDone = true;
+        } else if (a == "-h" || a == "--help") {
+            args.help = true;
+        } else if (acceptsOutput && (a == "-o" || a == "--output")) {
+            if (i + 1 >= argc) return usageError(a + " needs a file name");
+            if (args.hasOutput) return usageError("the output is given twice");
+            args.output = argv[++i];
+            args.hasOutput = true;
+        } else if (acceptsOutput && a.rfind("--output=", 0) == 0) {
+            if (args.hasOutput) return usageError("the output is given twice");
+            args.output = a.substr(9);
+            args.hasOutput = true;
+        } else {
+            return usageError("unknown option '" + a + "'");
+        }
+    }
+    if (args.hasOutput && args.output.empty()) return usageError("the output file name is empty");
+    return true;
+}
+
+bool expectPositional(const Arguments& args, std::size_t count, const char* usage) {
+    if (args.positional.size() == count) return true;
+    std::cerr << "tsk: " << (args.positional.size() < count ? "missing file name" : "too many file names")
+              << "\n"
+              << usage;
+    return false;
+}
+
+std::string replaceExtension(const std::string& path, const std::string& extension) {
+    const std::size_t slash = path.rfind('/');
+    const std::size_t dot = path.rfind('.');
+    if (dot != std::string::npos && (slash == std::string::npos || dot > slash + 1))
+        return path.substr(0, dot) + extension;
+    return path + extension;
+}
+
+} // namespace tsk
