@@ -21,6 +21,8 @@ int runDump(int argc, char** argv);
 int runRender(int argc, char** argv);
 int runInfo(int argc, char** argv);
 int runBench(int argc, char** argv);
+int runAnalyze(int argc, char** argv);
+int runImport(int argc, char** argv);
 
 namespace {
 
@@ -31,6 +33,8 @@ const Subcommand kSubcommands[] = {
     {"render", "render a song to a WAV file exactly as the disk plays and exports it", runRender},
     {"info", "show a song's settings and its measured length", runInfo},
     {"bench", "measure how fast songs render, as a multiple of real time", runBench},
+    {"analyze", "measure a song's loudness, peaks, silences and tracks; draw its spectrogram", runAnalyze},
+    {"import", "turn a MIDI file into a song text to arrange from", runImport},
 };
 
 void printUsage(std::ostream& out) {
