@@ -1,7 +1,8 @@
 // Render speed of the synthesizer as a multiple of real time, on one core.
 //   heavy:   64 sounding voices, all four oscillators, resonant low-pass, drive, reverb send
 //   typical: 12 sounding voices with two oscillators each, filter on
-//   idle:    no voice, reverb only
+//   idle:    no voice, reverb only (the reverb at rest: silence in, silence out)
+//   tail:    no voice, the reverb ringing out a long tail (room 127) that never reaches silence
 #include <benchmark/benchmark.h>
 
 #include <vector>
@@ -45,6 +46,29 @@ void renderLoop(benchmark::State& state, int tracks, int voicesPerTrack, int mas
         benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
 }
 
+// No voice sounds, but the reverb rings: before every measured second a short burst is sent into it.
+void BM_RenderReverbTail(benchmark::State& state) {
+    test::EngineFixture f;
+    Engine& e = *f.engine;
+    f.bare.song.reverbRoom = 127;
+    configure(f.bare, 1, true);
+    e.start();
+    e.running = 0;
+    std::vector<int16_t> out(2 * kFrames);
+    for (auto _ : state) {
+        state.PauseTiming();
+        Voice& v = e.startVoice(e.tracks[0], 1, -1, 0);
+        v.oscMask = 0x8;
+        e.renderChunk(out.data(), 96 * 50);
+        e.stop();
+        state.ResumeTiming();
+        e.renderChunk(out.data(), kFrames);
+        benchmark::DoNotOptimize(out.data());
+    }
+    state.counters["x_realtime"] =
+        benchmark::Counter(static_cast<double>(state.iterations()), benchmark::Counter::kIsRate);
+}
+
 void BM_RenderHeavy(benchmark::State& s) {
     renderLoop(s, 4, 16, 0xF, true);
 }
@@ -58,6 +82,7 @@ void BM_RenderIdle(benchmark::State& s) {
 BENCHMARK(BM_RenderHeavy)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderTypical)->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_RenderIdle)->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RenderReverbTail)->Unit(benchmark::kMillisecond);
 
 } // namespace
 } // namespace md

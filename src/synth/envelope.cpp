@@ -9,6 +9,12 @@ inline float pow4(float x) {
 
 void Envelope::run() {
     const float dt = sampleDuration;
+    // Holding at the sustain level: every sample steps below it and is put back, so the block is constant.
+    if (state == EnvDecay && level == sustainLevel && sustainLevel != 0.0f && rate * dt >= 0.0f) {
+        const float out = pow4(level) * peak;
+        for (float& o : output) o = out;
+        return;
+    }
     for (int k = 0; k < controlBlock; ++k) {
         switch (state) {
         case EnvAttack:

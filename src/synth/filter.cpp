@@ -1,6 +1,9 @@
 #include "synth/filter.h"
 
+#include <emmintrin.h>
 #include <xmmintrin.h>
+
+#include <algorithm>
 
 namespace md {
 namespace {
@@ -76,91 +79,139 @@ void Filter::process(float* buffer) {
     stage4 = s4;
 }
 
-void Filter::processGroup(Filter* const* filters, float* const* buffers, int count) {
-    // Unused lanes run on a scratch filter and buffer; their results are discarded.
-    Filter spare;
-    spare.mode = 1;
-    alignas(16) float spareBuffer[controlBlock] = {};
+namespace {
+
+// Four filters side by side in the lanes of one SSE vector.
+struct Lanes {
     Filter* f[4];
     float* b[4];
-    alignas(16) float g[4], h[4], r[4], sIn[4], s1[4], s2[4], s3[4], s4[4];
-    alignas(16) uint32_t modeMask[6][4];
-    for (int lane = 0; lane < 4; ++lane) {
-        f[lane] = lane < count ? filters[lane] : &spare;
-        b[lane] = lane < count ? buffers[lane] : spareBuffer;
-        const Coefficients k = blockCoefficients(*f[lane]);
-        g[lane] = k.g;
-        h[lane] = k.h;
-        r[lane] = k.r;
-        sIn[lane] = f[lane]->stageIn;
-        s1[lane] = f[lane]->stage1;
-        s2[lane] = f[lane]->stage2;
-        s3[lane] = f[lane]->stage3;
-        s4[lane] = f[lane]->stage4;
-        const int m = f[lane]->mode;
-        for (int j = 0; j < 6; ++j) modeMask[j][lane] = 0;
-        modeMask[(m >= 1 && m <= 5) ? m : 0][lane] = 0xFFFFFFFFu; // slot 0: leave the sample alone
-    }
-    const __m128 vg = _mm_load_ps(g), vh = _mm_load_ps(h), vr = _mm_load_ps(r);
-    __m128 vIn = _mm_load_ps(sIn), v1 = _mm_load_ps(s1), v2 = _mm_load_ps(s2), v3 = _mm_load_ps(s3),
-           v4 = _mm_load_ps(s4);
-    __m128 mask[6];
-    for (int j = 0; j < 6; ++j)
-        mask[j] = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(modeMask[j])));
-    const __m128 minusOne = _mm_set1_ps(-1.0f), one = _mm_set1_ps(1.0f), three = _mm_set1_ps(3.0f),
-                 mix = _mm_set1_ps(0.71f), sat = _mm_set1_ps(kSaturation);
+    int count;
+    __m128 g, h, r, sIn, s1, s2, s3, s4;
+    __m128 mask[6]; // by mode: 0 leaves the sample alone, 1 to 5 select that mode's output
 
-    auto select = [](__m128 m, __m128 a, __m128 b) {
-        return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b));
-    };
-
-    for (int i = 0; i < controlBlock; i += 4) {
-        __m128 x0 = _mm_loadu_ps(b[0] + i), x1 = _mm_loadu_ps(b[1] + i), x2 = _mm_loadu_ps(b[2] + i),
-               x3 = _mm_loadu_ps(b[3] + i);
-        _MM_TRANSPOSE4_PS(x0, x1, x2, x3); // now xj holds sample i + j of the four lanes
-        __m128 samples[4] = {x0, x1, x2, x3};
-        for (int j = 0; j < 4; ++j) {
-            const __m128 original = samples[j];
-            __m128 x = select(_mm_cmpge_ps(original, minusOne), original, minusOne); // NaN becomes -1
-            x = select(_mm_cmpgt_ps(x, one), one, x);
-            const __m128 in = _mm_sub_ps(x, _mm_mul_ps(v4, vr));
-            const __m128 n1 = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(vIn, in), vg), _mm_mul_ps(v1, vh));
-            const __m128 n2 = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(v1, n1), vg), _mm_mul_ps(v2, vh));
-            const __m128 n3 = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(v2, n2), vg), _mm_mul_ps(v3, vh));
-            __m128 n4 = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(v3, n3), vg), _mm_mul_ps(v4, vh));
-            n4 = _mm_sub_ps(n4, _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(n4, n4), n4), sat));
-            vIn = in;
-            v1 = n1;
-            v2 = n2;
-            v3 = n3;
-            v4 = n4;
-            const __m128 high = _mm_sub_ps(in, n4);
-            const __m128 band = _mm_mul_ps(_mm_sub_ps(n3, n4), three);
-            const __m128 lowBand = _mm_mul_ps(_mm_add_ps(band, n4), mix);
-            const __m128 highBand = _mm_mul_ps(_mm_sub_ps(high, band), mix);
-            __m128 out = _mm_and_ps(mask[0], original);
-            out = _mm_or_ps(out, _mm_and_ps(mask[1], n4));
-            out = _mm_or_ps(out, _mm_and_ps(mask[2], high));
-            out = _mm_or_ps(out, _mm_and_ps(mask[3], band));
-            out = _mm_or_ps(out, _mm_and_ps(mask[4], lowBand));
-            out = _mm_or_ps(out, _mm_and_ps(mask[5], highBand));
-            samples[j] = out;
+    void load(Filter* const* filters, float* const* buffers, int n, Filter* spare, float* spareBuffer) {
+        count = n;
+        alignas(16) float vg[4], vh[4], vr[4], vIn[4], v1[4], v2[4], v3[4], v4[4];
+        alignas(16) uint32_t modeMask[6][4] = {};
+        for (int lane = 0; lane < 4; ++lane) {
+            f[lane] = lane < n ? filters[lane] : spare;
+            b[lane] = lane < n ? buffers[lane] : spareBuffer;
+            const Coefficients k = blockCoefficients(*f[lane]);
+            vg[lane] = k.g;
+            vh[lane] = k.h;
+            vr[lane] = k.r;
+            vIn[lane] = f[lane]->stageIn;
+            v1[lane] = f[lane]->stage1;
+            v2[lane] = f[lane]->stage2;
+            v3[lane] = f[lane]->stage3;
+            v4[lane] = f[lane]->stage4;
+            const int m = f[lane]->mode;
+            modeMask[(m >= 1 && m <= 5) ? m : 0][lane] = 0xFFFFFFFFu;
         }
-        _MM_TRANSPOSE4_PS(samples[0], samples[1], samples[2], samples[3]);
-        for (int lane = 0; lane < 4; ++lane) _mm_storeu_ps(b[lane] + i, samples[lane]);
+        g = _mm_load_ps(vg);
+        h = _mm_load_ps(vh);
+        r = _mm_load_ps(vr);
+        sIn = _mm_load_ps(vIn);
+        s1 = _mm_load_ps(v1);
+        s2 = _mm_load_ps(v2);
+        s3 = _mm_load_ps(v3);
+        s4 = _mm_load_ps(v4);
+        for (int j = 0; j < 6; ++j)
+            mask[j] = _mm_castsi128_ps(_mm_load_si128(reinterpret_cast<const __m128i*>(modeMask[j])));
     }
-    _mm_store_ps(sIn, vIn);
-    _mm_store_ps(s1, v1);
-    _mm_store_ps(s2, v2);
-    _mm_store_ps(s3, v3);
-    _mm_store_ps(s4, v4);
-    for (int lane = 0; lane < count; ++lane) {
-        f[lane]->stageIn = sIn[lane];
-        f[lane]->stage1 = s1[lane];
-        f[lane]->stage2 = s2[lane];
-        f[lane]->stage3 = s3[lane];
-        f[lane]->stage4 = s4[lane];
+
+    void store() {
+        alignas(16) float vIn[4], v1[4], v2[4], v3[4], v4[4];
+        _mm_store_ps(vIn, sIn);
+        _mm_store_ps(v1, s1);
+        _mm_store_ps(v2, s2);
+        _mm_store_ps(v3, s3);
+        _mm_store_ps(v4, s4);
+        for (int lane = 0; lane < count; ++lane) {
+            f[lane]->stageIn = vIn[lane];
+            f[lane]->stage1 = v1[lane];
+            f[lane]->stage2 = v2[lane];
+            f[lane]->stage3 = v3[lane];
+            f[lane]->stage4 = v4[lane];
+        }
     }
+
+    static __m128 select(__m128 m, __m128 a, __m128 b) {
+        return _mm_or_ps(_mm_and_ps(m, a), _mm_andnot_ps(m, b));
+    }
+
+    // One sample of the four filters: the arithmetic of Filter::process, lane by lane.
+    __m128 step(__m128 original) {
+        const __m128 minusOne = _mm_set1_ps(-1.0f), one = _mm_set1_ps(1.0f);
+        __m128 x = select(_mm_cmpge_ps(original, minusOne), original, minusOne); // NaN becomes -1
+        x = select(_mm_cmpgt_ps(x, one), one, x);
+        const __m128 in = _mm_sub_ps(x, _mm_mul_ps(s4, r));
+        const __m128 n1 = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(sIn, in), g), _mm_mul_ps(s1, h));
+        const __m128 n2 = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(s1, n1), g), _mm_mul_ps(s2, h));
+        const __m128 n3 = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(s2, n2), g), _mm_mul_ps(s3, h));
+        __m128 n4 = _mm_sub_ps(_mm_mul_ps(_mm_add_ps(s3, n3), g), _mm_mul_ps(s4, h));
+        n4 = _mm_sub_ps(n4, _mm_mul_ps(_mm_mul_ps(_mm_mul_ps(n4, n4), n4), _mm_set1_ps(kSaturation)));
+        sIn = in;
+        s1 = n1;
+        s2 = n2;
+        s3 = n3;
+        s4 = n4;
+        const __m128 high = _mm_sub_ps(in, n4);
+        const __m128 band = _mm_mul_ps(_mm_sub_ps(n3, n4), _mm_set1_ps(3.0f));
+        const __m128 lowBand = _mm_mul_ps(_mm_add_ps(band, n4), _mm_set1_ps(0.71f));
+        const __m128 highBand = _mm_mul_ps(_mm_sub_ps(high, band), _mm_set1_ps(0.71f));
+        __m128 out = _mm_and_ps(mask[0], original);
+        out = _mm_or_ps(out, _mm_and_ps(mask[1], n4));
+        out = _mm_or_ps(out, _mm_and_ps(mask[2], high));
+        out = _mm_or_ps(out, _mm_and_ps(mask[3], band));
+        out = _mm_or_ps(out, _mm_and_ps(mask[4], lowBand));
+        out = _mm_or_ps(out, _mm_and_ps(mask[5], highBand));
+        return out;
+    }
+
+    // Samples i .. i + 3 of the four buffers, transposed so that vector j holds sample i + j.
+    void gather(int i, __m128* v) const {
+        v[0] = _mm_loadu_ps(b[0] + i);
+        v[1] = _mm_loadu_ps(b[1] + i);
+        v[2] = _mm_loadu_ps(b[2] + i);
+        v[3] = _mm_loadu_ps(b[3] + i);
+        _MM_TRANSPOSE4_PS(v[0], v[1], v[2], v[3]);
+    }
+    void scatter(int i, __m128* v) const {
+        _MM_TRANSPOSE4_PS(v[0], v[1], v[2], v[3]);
+        for (int lane = 0; lane < 4; ++lane) _mm_storeu_ps(b[lane] + i, v[lane]);
+    }
+};
+
+} // namespace
+
+void Filter::processGroup(Filter* const* filters, float* const* buffers, int count) {
+    // Unused lanes run on scratch filters and buffers; their results are discarded.
+    Filter spare[2];
+    spare[0].mode = spare[1].mode = 1;
+    alignas(16) float spareBuffer[2][controlBlock] = {};
+    // Two groups of four run interleaved, so that the two dependency chains overlap.
+    Lanes a, b;
+    a.load(filters, buffers, std::min(count, 4), &spare[0], spareBuffer[0]);
+    const bool two = count > 4;
+    b.load(filters + 4, buffers + 4, std::max(count - 4, 0), &spare[1], spareBuffer[1]);
+    for (int i = 0; i < controlBlock; i += 4) {
+        __m128 va[4], vb[4];
+        a.gather(i, va);
+        if (two) {
+            b.gather(i, vb);
+            for (int j = 0; j < 4; ++j) {
+                va[j] = a.step(va[j]);
+                vb[j] = b.step(vb[j]);
+            }
+            b.scatter(i, vb);
+        } else {
+            for (int j = 0; j < 4; ++j) va[j] = a.step(va[j]);
+        }
+        a.scatter(i, va);
+    }
+    a.store();
+    if (two) b.store();
 }
 
 } // namespace md

@@ -17,7 +17,7 @@ struct Filter {
     void clearState() { stageIn = stage1 = stage2 = stage3 = stage4 = 0.0f; }
     void process(float* buffer); // one control block, in place
 
-    // The same as `process` on up to four independent filters and their buffers at once, one per SIMD lane.
+    // The same as `process` on up to eight independent filters and their buffers at once, one per SIMD lane.
     // Every filter given must have a mode other than 0.
     static void processGroup(Filter* const* filters, float* const* buffers, int count);
 };

@@ -32,8 +32,12 @@ void Engine::echoWrite(uint32_t length, float amount, const float* left, const f
 
 void Engine::renderVoices(StereoFrame* mix, int count, int offset) {
     constexpr uint32_t mask = kEchoRingSize - 1;
-    // Damp the part of the echo ring that is about to be played.
-    for (int i = 0; i < count; ++i) {
+    // Damp the part of the echo ring that is about to be played. With the damping filter at rest and nothing
+    // in that part of the ring there is nothing to change.
+    bool ringQuiet = echoRingState == 0.0f;
+    for (int i = 0; i < count && ringQuiet; ++i)
+        ringQuiet = echoRing[(frameCounter + static_cast<uint32_t>(i)) & mask] == 0.0f;
+    for (int i = 0; i < count && !ringQuiet; ++i) {
         const uint32_t p = (frameCounter + static_cast<uint32_t>(i)) & mask;
         const float s = echoRing[p];
         echoRingState = (s - echoRingState) * kEchoDampCoef + echoRingState;
@@ -71,13 +75,18 @@ void Engine::renderVoices(StereoFrame* mix, int count, int offset) {
             const float* sig = v.mixBuffer + offset;
             const float* env = v.envelope.output + offset;
             float amp = v.smoothAmp;
-            for (int i = 0; i < count; ++i) {
-                amp = (a - amp) * kAmpSmoothing + amp;
-                const float s = sig[i] * env[i] * amp;
-                voiceOut[i] = s;
-                sendBuffer[i] += s * send;
+            if ((a - amp) * kAmpSmoothing + amp == amp) {
+                // The smoothing has settled where its step rounds away: the amplitude stays for the whole
+                // run.
+                for (int i = 0; i < count; ++i) voiceOut[i] = sig[i] * env[i] * amp;
+            } else {
+                for (int i = 0; i < count; ++i) {
+                    amp = (a - amp) * kAmpSmoothing + amp;
+                    voiceOut[i] = sig[i] * env[i] * amp;
+                }
+                v.smoothAmp = amp;
             }
-            v.smoothAmp = amp;
+            for (int i = 0; i < count; ++i) sendBuffer[i] += voiceOut[i] * send;
             if (t.trackFold > 0.0f) foldBuffer(voiceOut, count, t.trackFold, 0.25f / t.trackFold);
             for (int i = 0; i < count; ++i) {
                 t.trackRight[i] += voiceOut[i] * gainR;

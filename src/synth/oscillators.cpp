@@ -15,6 +15,33 @@ inline float wrapUnit(float x) {
     return fmodf(x, 1.0f);
 }
 
+// Phases of one block: the phase advances by d per sample and wraps by 1; reset flags restart it at `start`,
+// wrap flags mark the samples where it wrapped. With the phase in [0, 1) and no reset flags the remainder is
+// a single conditional subtraction.
+inline void advancePhases(float& phase, float d, const uint8_t* resetFlags, uint8_t* wrapFlags,
+                          float* phases) {
+    if (!resetFlags && phase >= 0.0f && phase < 1.0f && d < 1.0f) {
+        float p = phase;
+        for (int k = 0; k < controlBlock; ++k) {
+            p += d;
+            if (p >= 1.0f) {
+                p -= 1.0f;
+                if (wrapFlags) wrapFlags[k] = 1;
+            }
+            phases[k] = p;
+        }
+        phase = p;
+        return;
+    }
+    for (int k = 0; k < controlBlock; ++k) {
+        if (resetFlags && resetFlags[k]) phase = 0.0f;
+        const float old = phase;
+        phase = wrapUnit(old + d);
+        phases[k] = phase;
+        if (wrapFlags && old > phase) wrapFlags[k] = 1;
+    }
+}
+
 } // namespace
 
 // Ramp values of a whole block from its phases, four lanes at a time (the same arithmetic per lane).
@@ -36,13 +63,7 @@ void OscSaw::generate(float frequency) {
     period = static_cast<float>(sampleRate) / frequency;
     const float d = 2.0f * (1.0f / period);
     float phases[controlBlock];
-    for (int k = 0; k < controlBlock; ++k) {
-        if (resetFlags && resetFlags[k]) phase = 0.0f;
-        const float old = phase;
-        phase = wrapUnit(old + d);
-        phases[k] = phase;
-        if (wrapFlags && old > phase) wrapFlags[k] = 1;
-    }
+    advancePhases(phase, d, resetFlags, wrapFlags, phases);
     if (d >= 1.0f) {
         for (float& o : output) o = 0.0f;
         return;
@@ -54,18 +75,26 @@ void OscSquare::generate(float frequency) {
     period = static_cast<float>(sampleRate) / frequency;
     const float d = 2.0f * (1.0f / period);
     float phases[controlBlock], widths[controlBlock];
+    if (pulseWidth.step == 0.0f) {
+        // A sweep without a step keeps its value: one advance reaches its fixed point.
+        pulseWidth.advance();
+        std::fill(widths, widths + controlBlock, pulseWidth.value);
+        advancePhases(phase, d, resetFlags, wrapFlags, phases);
+    } else {
+        for (int k = 0; k < controlBlock; ++k) {
+            if (resetFlags && resetFlags[k]) phase = 0.0f;
+            const float old = phase;
+            pulseWidth.advance();
+            widths[k] = pulseWidth.value;
+            phase = wrapUnit(old + d);
+            phases[k] = phase;
+            if (wrapFlags && old > phase) wrapFlags[k] = 1;
+        }
+    }
     bool inRange = true; // phase + width within [0, 2): the remainder by 1 is one subtraction
     for (int k = 0; k < controlBlock; ++k) {
-        if (resetFlags && resetFlags[k]) phase = 0.0f;
-        const float old = phase;
-        pulseWidth.advance();
-        const float w = pulseWidth.value;
-        phase = wrapUnit(old + d);
-        phases[k] = phase;
-        widths[k] = w;
-        const float sum = phase + w;
+        const float sum = phases[k] + widths[k];
         inRange = inRange && sum >= 0.0f && sum < 2.0f;
-        if (wrapFlags && old > phase) wrapFlags[k] = 1;
     }
     if (d >= 1.0f) {
         for (int k = 0; k < controlBlock; ++k) output[k] = 2.0f * widths[k] - 1.0f;

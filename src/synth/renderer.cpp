@@ -71,28 +71,28 @@ void Engine::masterChain(StereoFrame* mix, int count, int16_t* out) {
     }
     frameCounter += static_cast<uint32_t>(count);
 
+    // Gain, DC blocker, limiter and conversion, frame by frame; the two channels are independent chains.
+    const float gain = masterGain, coef = dcCoef;
+    float lOut = dcLeftOut, lIn = dcLeftIn, rOut = dcRightOut, rIn = dcRightIn;
+    Limiter left = limiterLeft, right = limiterRight;
     for (int i = 0; i < count; ++i) {
-        mix[i].left *= masterGain;
-        mix[i].right *= masterGain;
+        const float xl = mix[i].left * gain;
+        const float xr = mix[i].right * gain;
+        const float yl = coef * lOut + xl - lIn;
+        const float yr = coef * rOut + xr - rIn;
+        lIn = xl;
+        lOut = yl;
+        rIn = xr;
+        rOut = yr;
+        out[2 * i] = toPcm(left.process(yl));
+        out[2 * i + 1] = toPcm(right.process(yr));
     }
-    for (int i = 0; i < count; ++i) {
-        float x = mix[i].left;
-        float y = dcCoef * dcLeftOut + x - dcLeftIn;
-        dcLeftIn = x;
-        dcLeftOut = y;
-        mix[i].left = y;
-        x = mix[i].right;
-        y = dcCoef * dcRightOut + x - dcRightIn;
-        dcRightIn = x;
-        dcRightOut = y;
-        mix[i].right = y;
-    }
-    for (int i = 0; i < count; ++i) mix[i].left = limiterLeft.process(mix[i].left);
-    for (int i = 0; i < count; ++i) mix[i].right = limiterRight.process(mix[i].right);
-    for (int i = 0; i < count; ++i) {
-        out[2 * i] = toPcm(mix[i].left);
-        out[2 * i + 1] = toPcm(mix[i].right);
-    }
+    dcLeftOut = lOut;
+    dcLeftIn = lIn;
+    dcRightOut = rOut;
+    dcRightIn = rIn;
+    limiterLeft = left;
+    limiterRight = right;
 }
 
 } // namespace md

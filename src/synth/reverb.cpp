@@ -1,6 +1,7 @@
 #include "synth/reverb.h"
 
 #include <cstring>
+#include <xmmintrin.h>
 
 #include "synth/constants.h"
 
@@ -29,6 +30,52 @@ void Reverb::clear() {
     std::memset(combStore_, 0, sizeof combStore_);
     std::memset(allPassPos_, 0, sizeof allPassPos_);
     std::memset(memory_, 0, sizeof memory_);
+    quiet_ = true;
+    silentFrames_ = 0;
+}
+
+bool Reverb::allZero() const {
+    for (float s : combStore_)
+        if (s != 0.0f) return false;
+    for (float m : memory_)
+        if (m != 0.0f) return false;
+    return true;
+}
+
+template <bool Flush> void Reverb::run(const Params& p, const float* send, StereoFrame* mix, int count) {
+    auto flush = [](float x) { return Flush ? flushed(x) : x; };
+    int combPos[kCombs], allPassPos[kAllPasses];
+    float store[kCombs];
+    std::memcpy(combPos, combPos_, sizeof combPos);
+    std::memcpy(allPassPos, allPassPos_, sizeof allPassPos);
+    std::memcpy(store, combStore_, sizeof store);
+    for (int i = 0; i < count; ++i) {
+        const float in = (send[i] + send[i]) * p.g * p.g * p.g;
+        float acc[2] = {0.0f, 0.0f};
+        for (int c = 0; c < kCombs; ++c) {
+            float* buf = comb_[c];
+            const int pos = combPos[c];
+            const float y = flush(buf[pos]);
+            store[c] = store[c] * p.damp1 + y * p.damp2;
+            buf[pos] = store[c] * p.feedback + in;
+            combPos[c] = pos + 1 == kCombLength[c] ? 0 : pos + 1;
+            acc[c & 1] += y;
+        }
+        for (int a = 0; a < kAllPasses; ++a) {
+            float* buf = allPass_[a];
+            const int pos = allPassPos[a];
+            const float b = flush(buf[pos]);
+            const float x = acc[a & 1];
+            buf[pos] = b * 0.5f + x;
+            acc[a & 1] = b - x;
+            allPassPos[a] = pos + 1 == kAllPassLength[a] ? 0 : pos + 1;
+        }
+        mix[i].left += flush(acc[1] * p.wet2 + acc[0] * p.wet1);
+        mix[i].right += flush(acc[0] * p.wet2 + acc[1] * p.wet1);
+    }
+    std::memcpy(combPos_, combPos, sizeof combPos);
+    std::memcpy(allPassPos_, allPassPos, sizeof allPassPos);
+    std::memcpy(combStore_, store, sizeof store);
 }
 
 void Reverb::apply(const ReverbSettings& s, const float* send, StereoFrame* mix, int count) {
@@ -40,31 +87,31 @@ void Reverb::apply(const ReverbSettings& s, const float* send, StereoFrame* mix,
     const float wet2 = (1.0f - w) * 0.5f * 3.0f;
     const float g = static_cast<float>(s.gain) * 0.007874016f;
 
-    for (int i = 0; i < count; ++i) {
-        const float in = (send[i] + send[i]) * g * g * g;
-        float acc[2] = {0.0f, 0.0f};
-        for (int c = 0; c < kCombs; ++c) {
-            float* buf = comb_[c];
-            int& pos = combPos_[c];
-            const float y = flushed(buf[pos]);
-            combStore_[c] = combStore_[c] * damp1 + y * damp2;
-            buf[pos] = combStore_[c] * feedback + in;
-            if (++pos == kCombLength[c]) pos = 0;
-            acc[c & 1] += y;
-        }
-        for (int a = 0; a < kAllPasses; ++a) {
-            float* buf = allPass_[a];
-            int& pos = allPassPos_[a];
-            const float b = flushed(buf[pos]);
-            const float x = acc[a & 1];
-            buf[pos] = b * 0.5f + x;
-            acc[a & 1] = b - x;
-            if (++pos == kAllPassLength[a]) pos = 0;
-        }
-        const float outL = flushed(acc[1] * wet2 + acc[0] * wet1);
-        const float outR = flushed(acc[0] * wet2 + acc[1] * wet1);
-        mix[i].left += outL;
-        mix[i].right += outR;
+    // Silence in, and nothing left in the delay lines: every value read, stored and added would be zero.
+    bool silentInput = true;
+    for (int i = 0; i < count && silentInput; ++i) silentInput = send[i] == 0.0f;
+    if (silentInput && quiet_) {
+        for (int c = 0; c < kCombs; ++c) combPos_[c] = (combPos_[c] + count) % kCombLength[c];
+        for (int a = 0; a < kAllPasses; ++a) allPassPos_[a] = (allPassPos_[a] + count) % kAllPassLength[a];
+        return;
+    }
+    quiet_ = false;
+    silentFrames_ = silentInput ? silentFrames_ + count : 0;
+
+    // With denormals flushed by the floating-point mode the explicit flushes change nothing but the sign of a
+    // zero, which never reaches a sample: the loop then runs without them.
+    const bool modeFlushes = (_mm_getcsr() & 0x8040u) == 0x8040u;
+    const Params p{feedback, damp1, damp2, wet1, wet2, g};
+    if (modeFlushes)
+        run<false>(p, send, mix, count);
+    else
+        run<true>(p, send, mix, count);
+
+    // After a tenth of a second without input, look whether the tail has died away completely.
+    constexpr int kQuietCheckFrames = 4800;
+    if (silentFrames_ >= kQuietCheckFrames) {
+        silentFrames_ = 0;
+        quiet_ = allZero();
     }
 }
 

@@ -28,13 +28,24 @@ class Reverb {
     // Adds the reverb of send[0..count) into mix[0..count).
     void apply(const ReverbSettings& settings, const float* send, StereoFrame* mix, int count);
 
+    // True once the delay memory has been found all zero with no input since: the reverb then adds nothing.
+    bool quiet() const { return quiet_; }
+
   private:
+    struct Params {
+        float feedback, damp1, damp2, wet1, wet2, g;
+    };
+    template <bool Flush> void run(const Params& p, const float* send, StereoFrame* mix, int count);
+    bool allZero() const;
+
     int combPos_[kCombs];
     float combStore_[kCombs];
     int allPassPos_[kAllPasses];
     float memory_[kMemorySize];
     float* comb_[kCombs];
     float* allPass_[kAllPasses];
+    bool quiet_ = true;    // memory all zero and no input since
+    int silentFrames_ = 0; // frames of zero input since the memory was last checked
 };
 
 } // namespace md

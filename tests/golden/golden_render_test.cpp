@@ -40,7 +40,7 @@ uint64_t fnv1a(const std::vector<int16_t>& samples) {
 
 std::vector<fs::path> goldenSongs() {
     std::vector<fs::path> songs;
-    for (const fs::path dir : {kSourceDir / "tests/golden/songs", kSourceDir / "songs"}) {
+    for (const fs::path& dir : {kSourceDir / "tests/golden/songs", kSourceDir / "songs"}) {
         if (!fs::is_directory(dir)) continue;
         for (const auto& entry : fs::directory_iterator(dir))
             if (entry.path().extension() == ".txt") songs.push_back(entry.path());
