@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
+#include <thread>
 
 namespace tsk {
 
@@ -81,6 +82,47 @@ SilenceSpan longestSilence(const int16_t* samples, std::size_t frames, bool cycl
     return best;
 }
 
+double truePeakMagnitude(const int16_t* samples, std::size_t frames) {
+    constexpr int kTaps = 49, kFactor = 4, kPerPhase = (kTaps + kFactor - 1) / kFactor; // 13
+    constexpr double kPi = 3.14159265358979323846;
+    // Phase p of the interpolator: out[4n + p] = sum over k of h[4k + p] x[n - k].
+    float phase[kFactor][kPerPhase] = {};
+    for (int j = 0; j < kTaps; ++j) {
+        const double m = j - (kTaps - 1) / 2.0;
+        double c = std::fabs(m) < 1e-9 ? 1.0 : std::sin(m * kPi / kFactor) / (m * kPi / kFactor);
+        c *= 0.5 * (1.0 - std::cos(2.0 * kPi * j / (kTaps - 1)));
+        phase[j % kFactor][j / kFactor] = static_cast<float>(c);
+    }
+    constexpr std::size_t kBlock = 4096;
+    std::vector<float> x(kPerPhase + kBlock), acc(kBlock);
+    float peak = 0.0f;
+    for (int ch = 0; ch < 2; ++ch) {
+        std::fill(x.begin(), x.end(), 0.0f);
+        for (std::size_t start = 0; start < frames + kPerPhase; start += kBlock) {
+            // The block's samples follow the last kPerPhase of the one before (zeros past the end, to let the
+            // filter ring out).
+            const std::size_t n = std::min(kBlock, frames + kPerPhase - start);
+            for (std::size_t i = 0; i < n; ++i) {
+                const std::size_t f = start + i;
+                x[kPerPhase + i] = f < frames ? samples[2 * f + ch] : 0.0f;
+                peak = std::max(peak, std::fabs(x[kPerPhase + i]));
+            }
+            // Phase 0 passes the samples themselves (its other taps fall on zeros of the sinc).
+            for (int p = 1; p < kFactor; ++p) {
+                std::fill(acc.begin(), acc.begin() + n, 0.0f);
+                for (int k = 0; k < kPerPhase; ++k) {
+                    const float c = phase[p][k];
+                    const float* in = x.data() + kPerPhase - k;
+                    for (std::size_t i = 0; i < n; ++i) acc[i] += c * in[i];
+                }
+                for (std::size_t i = 0; i < n; ++i) peak = std::max(peak, std::fabs(acc[i]));
+            }
+            std::copy(x.begin() + n, x.begin() + n + kPerPhase, x.begin());
+        }
+    }
+    return peak;
+}
+
 bool measureAudio(const int16_t* samples, std::size_t frames, const MeasureOptions& options,
                   AudioMeasures& out) {
     out = AudioMeasures{};
@@ -98,52 +140,63 @@ bool measureAudio(const int16_t* samples, std::size_t frames, const MeasureOptio
     out.samplePeakDb = sampleDb(peak);
     out.silence = longestSilence(samples, frames, options.cyclic);
 
-    int mode = EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_S;
-    if (options.truePeak) mode |= EBUR128_MODE_TRUE_PEAK;
-    Meter meter(mode);
-    if (!meter.state) return false;
-    const std::size_t points = options.shortTermPoints;
-    if (points > 0 && frames > 0) {
-        out.shortTermStep = std::max<uint64_t>(1, frames / points);
-        std::size_t done = 0;
-        for (std::size_t p = 0; p < points; ++p) {
-            const std::size_t until =
-                p + 1 == points ? frames : std::min<std::size_t>(frames, (p + 1) * out.shortTermStep);
-            meter.add(samples + 2 * done, until - done);
-            done = until;
-            double st = kNoLevel;
-            if (ebur128_loudness_shortterm(meter.state, &st) != EBUR128_SUCCESS || !(st > -HUGE_VAL))
-                st = kNoLevel;
-            out.shortTerm.push_back(st);
-        }
-    } else {
-        meter.add(samples, frames);
-    }
-    out.loudness = meter.global();
-    double range = 0;
-    if (ebur128_loudness_range(meter.state, &range) == EBUR128_SUCCESS && std::isfinite(range))
-        out.loudnessRange = range;
-    if (options.truePeak) {
-        double tp = 0;
-        for (unsigned c = 0; c < 2; ++c) {
-            double v = 0;
-            if (ebur128_true_peak(meter.state, c, &v) == EBUR128_SUCCESS) tp = std::max(tp, v);
-        }
-        // libebur128 scales 16-bit input by 1/32768; report relative to the renderer's full scale.
-        out.truePeakDb = tp > 0 ? 20.0 * std::log10(tp * 32768.0 / kFullScale) : kNoLevel;
-    }
-
+    // True peak and the sections' loudness run beside the main meter.
+    double truePeak = 0;
+    std::thread peakThread([&] {
+        if (options.truePeak) truePeak = truePeakMagnitude(samples, frames);
+    });
     out.sections = options.sections;
-    for (std::size_t s = 0; s < out.sections.size(); ++s) {
-        const uint64_t begin = std::min<uint64_t>(out.sections[s].startFrame, frames);
-        const uint64_t end =
-            s + 1 < out.sections.size() ? std::min<uint64_t>(out.sections[s + 1].startFrame, frames) : frames;
-        if (end <= begin) continue;
-        Meter section(EBUR128_MODE_I);
-        if (!section.state) return false;
-        section.add(samples + 2 * begin, end - begin);
-        out.sections[s].loudness = section.global();
+    bool sectionsOk = true;
+    std::thread sectionThread([&] {
+        for (std::size_t s = 0; s < out.sections.size(); ++s) {
+            const uint64_t begin = std::min<uint64_t>(out.sections[s].startFrame, frames);
+            const uint64_t end = s + 1 < out.sections.size()
+                                     ? std::min<uint64_t>(out.sections[s + 1].startFrame, frames)
+                                     : frames;
+            if (end <= begin) continue;
+            Meter section(EBUR128_MODE_I);
+            if (!section.state) {
+                sectionsOk = false;
+                return;
+            }
+            section.add(samples + 2 * begin, end - begin);
+            out.sections[s].loudness = section.global();
+        }
+    });
+
+    bool meterOk = true;
+    {
+        Meter meter(EBUR128_MODE_I | EBUR128_MODE_LRA | EBUR128_MODE_S);
+        if (!meter.state) {
+            meterOk = false;
+        } else {
+            const std::size_t points = options.shortTermPoints;
+            if (points > 0 && frames > 0) {
+                out.shortTermStep = std::max<uint64_t>(1, frames / points);
+                std::size_t done = 0;
+                for (std::size_t p = 0; p < points; ++p) {
+                    const std::size_t until =
+                        p + 1 == points ? frames : std::min<std::size_t>(frames, (p + 1) * out.shortTermStep);
+                    meter.add(samples + 2 * done, until - done);
+                    done = until;
+                    double st = kNoLevel;
+                    if (ebur128_loudness_shortterm(meter.state, &st) != EBUR128_SUCCESS || !(st > -HUGE_VAL))
+                        st = kNoLevel;
+                    out.shortTerm.push_back(st);
+                }
+            } else {
+                meter.add(samples, frames);
+            }
+            out.loudness = meter.global();
+            double range = 0;
+            if (ebur128_loudness_range(meter.state, &range) == EBUR128_SUCCESS && std::isfinite(range))
+                out.loudnessRange = range;
+        }
     }
+    peakThread.join();
+    sectionThread.join();
+    if (options.truePeak) out.truePeakDb = sampleDb(truePeak);
+    return meterOk && sectionsOk;
     return true;
 }
 

@@ -27,6 +27,11 @@ struct SilenceSpan {
 // as the looping playback hears them; the run then starts near the end.
 SilenceSpan longestSilence(const int16_t* samples, std::size_t frames, bool cyclic);
 
+// The largest magnitude of the signal between samples, in sample units (it may exceed 32767): the larger of
+// the samples and of the signal interpolated at three points between each two samples (4x oversampling
+// through a 49-tap Hann-windowed sinc, as EBU R128 true-peak meters do).
+double truePeakMagnitude(const int16_t* samples, std::size_t frames);
+
 // A stretch of the song whose loudness is reported on its own (an order row as it plays).
 struct Section {
     uint64_t startFrame = 0;

@@ -191,7 +191,8 @@ long long toRow(long long pulse, int ppqn, int rowsPerBeat) {
 }
 
 // Speed and tempo whose rows last a quarter note / rowsPerBeat at `bpm`: tempo / speed = bpm x rows / 24.
-// Among close fits, ticks near 50 a second (tempo 125) keep instrument programs sounding as designed.
+// Among close fits, the familiar speed 6 at 4 rows a beat, or else ticks near 50 a second (tempo 125), which
+// keep instrument programs sounding as designed.
 void chooseSpeedTempo(double bpm, int rowsPerBeat, int& speed, int& tempo) {
     const double target = bpm * rowsPerBeat / 24.0;
     double best = 1e9;
@@ -201,7 +202,9 @@ void chooseSpeedTempo(double bpm, int rowsPerBeat, int& speed, int& tempo) {
         const long t = std::lround(target * s);
         if (t < 32 || t > 255) continue;
         const double error = std::fabs(static_cast<double>(t) / s / target - 1.0);
-        const double score = error * 100.0 + 0.5 * std::fabs(std::log2(static_cast<double>(t) / 125.0));
+        // Speed 6 at 4 rows a beat (tempo = BPM) reads best.
+        const double score = error * 100.0 + 0.5 * std::fabs(std::log2(static_cast<double>(t) / 125.0)) +
+                             (s * rowsPerBeat == 24 ? 0.0 : 0.2);
         if (score < best) {
             best = score;
             speed = s;
@@ -724,25 +727,15 @@ bool convert(const MidiData& midi, const MidiImportOptions& options, MidiImportR
         ++count[n.part];
     }
     for (int p = 0; p < parts; ++p) meanPitch[p] = count[p] ? meanPitch[p] / count[p] : 0;
-    std::vector<RowNote> upper, lower, middle;
+    std::vector<RowNote> upper, lower, middle, melody, bass, upperRest, lowerRest;
     std::string partsNote;
     if (parts == 1) {
-        // One part: monophonic, or split at the middle between its top and bottom lines.
-        int overlap = 0;
-        for (const auto& [row, list] : byStart(rowNotes)) overlap = std::max<int>(overlap, list.size());
-        if (overlap <= 1) {
-            upper = rowNotes;
-            partsNote = "one part, one note at a time: all melody";
-        } else {
-            std::vector<int> tops, bottoms;
-            for (const auto& [row, list] : byStart(rowNotes)) {
-                tops.push_back(list.front()->pitch);
-                bottoms.push_back(list.back()->pitch);
-            }
-            const int split = (median(tops) + median(bottoms) + 1) / 2;
-            for (const RowNote& n : rowNotes) (n.pitch >= split ? upper : lower).push_back(n);
-            partsNote = "one part, split at " + md::text::noteName(split - 11) + " into upper and lower";
-        }
+        // One part (a piano on one track): the top line, then the bottom line of what is left; the rest is
+        // harmony.
+        std::vector<RowNote> rest;
+        splitTopLine(rowNotes, melody, rest);
+        splitBassLine(rest, rowsPerBar, bass, lowerRest);
+        partsNote = "one part: melody from its top line, bass from its bottom line";
     } else if (parts >= 2) {
         int hi = 0, lo = 0;
         for (int p = 1; p < parts; ++p) {
@@ -751,10 +744,9 @@ bool convert(const MidiData& midi, const MidiImportOptions& options, MidiImportR
         }
         for (const RowNote& n : rowNotes) (n.part == hi ? upper : n.part == lo ? lower : middle).push_back(n);
         partsNote = std::to_string(parts) + " parts: melody from the highest, bass from the lowest";
+        splitTopLine(upper, melody, upperRest);
+        splitBassLine(lower, rowsPerBar, bass, lowerRest);
     }
-    std::vector<RowNote> melody, bass, upperRest, lowerRest;
-    splitTopLine(upper, melody, upperRest);
-    splitBassLine(lower, rowsPerBar, bass, lowerRest);
 
     const bool haveDrums = !drumNotes.empty();
     std::vector<RowNote> harmony = lowerRest, inner;
