@@ -145,6 +145,11 @@ bool isPlaceholder(std::string_view t) {
            std::all_of(t.begin(), t.end(), [](char c) { return c == '-'; });
 }
 
+// Characters that end a word (a NUL byte does not: it is part of the word, which is then refused).
+bool isDelimiter(char c) {
+    return c == ' ' || c == '\t' || c == '\r' || c == ';' || c == ',' || c == '"';
+}
+
 bool allDigits(std::string_view t) {
     return !t.empty() && std::all_of(t.begin(), t.end(), [](char c) { return c >= '0' && c <= '9'; });
 }
@@ -315,7 +320,7 @@ bool Compiler::tokenize(std::string_view line) {
             i = j + 1;
         } else {
             std::size_t j = i;
-            while (j < line.size() && !std::strchr(" \t\r;,\"", line[j])) ++j;
+            while (j < line.size() && !isDelimiter(line[j])) ++j;
             t.text = line.substr(i, j - i);
             i = j;
         }
@@ -1261,6 +1266,8 @@ bool Compiler::finish(std::vector<uint8_t>& out) {
 }
 
 bool Compiler::run(std::vector<uint8_t>& out) {
+    if (text_.substr(0, 3) == "\xEF\xBB\xBF")
+        text_.remove_prefix(3); // a UTF-8 byte order mark, which editors hide
     std::size_t pos = 0;
     for (;;) {
         std::size_t end = text_.find('\n', pos);

@@ -550,6 +550,76 @@ TEST(SongTextRoundTrip, HandBuiltOldFilesDecompileToTheSameSong) {
     }
 }
 
+TEST(SongTextRoundTrip, EveryFileTheReaderAcceptsDecompilesToTheSameSong) {
+    // Damaged copies of real files: whatever the reader accepts, however odd, has a text.
+    std::mt19937 random(99);
+    auto songs = test::referenceSongs();
+    std::vector<uint8_t> example;
+    ASSERT_TRUE(compileSongText(documentExample(), "example.txt", example));
+    songs.push_back(example);
+    int accepted = 0;
+    for (const auto& original : songs) {
+        for (int trial = 0; trial < 60; ++trial) {
+            auto bytes = original;
+            for (int k = 0; k < 3; ++k) bytes[random() % bytes.size()] = uint8_t(random());
+            const auto cellsA = std::make_unique<uint8_t[]>(kCellStoreSize);
+            Song damaged;
+            if (!parseSongInto(damaged, bytes.data(), bytes.size(), cellsA.get())) continue;
+            ++accepted;
+            std::string text, error;
+            ASSERT_TRUE(decompileSong(bytes.data(), bytes.size(), text, &error)) << error;
+            std::vector<uint8_t> compiled;
+            ASSERT_TRUE(compileSongText(text, "damaged.txt", compiled, &error)) << error << "\n" << text;
+            const auto cellsB = std::make_unique<uint8_t[]>(kCellStoreSize);
+            Song again;
+            ASSERT_TRUE(parseSongInto(again, compiled.data(), compiled.size(), cellsB.get(), &error))
+                << error;
+            EXPECT_EQ(test::songDifference(damaged, again), "");
+        }
+    }
+    EXPECT_GT(accepted, 100);
+}
+
+TEST(SongText, MangledTextIsRefusedWithAPositionOrCompiles) {
+    const std::string example = documentExample();
+    std::mt19937 random(5);
+    const char alphabet[] = " \t\n;,\"\\+-.&=#0123456789abcdefxABCDEF";
+    for (int trial = 0; trial < 400; ++trial) {
+        std::string text = example;
+        for (int k = 0; k < 1 + int(random() % 4); ++k) {
+            const std::size_t at = random() % text.size();
+            switch (random() % 3) {
+            case 0:
+                text[at] = alphabet[random() % (sizeof alphabet - 1)];
+                break;
+            case 1:
+                text.erase(at, 1 + random() % 8);
+                break;
+            default:
+                text.insert(at, 1, char(random()));
+                break;
+            }
+        }
+        std::vector<uint8_t> bytes;
+        std::string error;
+        if (compileSongText(text, "m.txt", bytes, &error)) {
+            Song song;
+            const auto cells = std::make_unique<uint8_t[]>(kCellStoreSize);
+            EXPECT_TRUE(parseSongInto(song, bytes.data(), bytes.size(), cells.get(), &error)) << error;
+        } else {
+            EXPECT_EQ(error.rfind("m.txt:", 0), 0u) << error;
+            EXPECT_NE(error.find(": ", 6), std::string::npos) << error;
+        }
+    }
+}
+
+TEST(SongText, WindowsLineEndsAndAByteOrderMarkAreRead) {
+    const auto plain = compileOrFail("song\n  tempo 90\norder\n  . . . .\n");
+    EXPECT_EQ(compileOrFail("\xEF\xBB\xBFsong\r\n  tempo 90\r\norder\r\n  . . . .\r\n"), plain);
+    EXPECT_EQ(compileError("\xEF\xBB\xBFsong\r\n  tempo 0\r\n"),
+              "song.txt:2:9: tempo 0 is out of range (1 to 255)");
+}
+
 TEST(SongText, ALoadedSongKeepsItsBytesWhenMoved) {
     LoadedSong loaded;
     std::string error;
