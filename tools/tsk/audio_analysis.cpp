@@ -179,9 +179,13 @@ bool measureAudio(const int16_t* samples, std::size_t frames, const MeasureOptio
                         p + 1 == points ? frames : std::min<std::size_t>(frames, (p + 1) * out.shortTermStep);
                     meter.add(samples + 2 * done, until - done);
                     done = until;
+                    // In the first three seconds the window holds what has been played so far.
                     double st = kNoLevel;
-                    if (ebur128_loudness_shortterm(meter.state, &st) != EBUR128_SUCCESS || !(st > -HUGE_VAL))
-                        st = kNoLevel;
+                    const unsigned long elapsedMs = static_cast<unsigned long>(done / 48);
+                    const int status =
+                        elapsedMs < 3000 ? ebur128_loudness_window(meter.state, std::max(1ul, elapsedMs), &st)
+                                         : ebur128_loudness_shortterm(meter.state, &st);
+                    if (status != EBUR128_SUCCESS || !(st > -HUGE_VAL)) st = kNoLevel;
                     out.shortTerm.push_back(st);
                 }
             } else {

@@ -47,7 +47,7 @@ struct AudioMeasures {
     double truePeakDb = kNoLevel;  // dBTP (4x oversampled); kNoLevel unless asked for
     double loudness = kNoLevel;    // integrated, LUFS
     double loudnessRange = 0;      // LU
-    std::vector<double> shortTerm; // short-term loudness (3 s window) at the end of each step, LUFS
+    std::vector<double> shortTerm; // short-term loudness (3 s, less at the start) after each step, LUFS
     uint64_t shortTermStep = 0;    // frames between shortTerm values
     SilenceSpan silence;
     std::vector<Section> sections;

@@ -188,31 +188,6 @@ int runAnalyze(int argc, char** argv) {
     measuring.join();
     if (!measured) return tsk::fail("analyze: the loudness meter could not be set up");
 
-    if (!spectrogramPath.empty() || !waveformPath.empty()) {
-        tsk::PictureInfo info;
-        info.title = title;
-        info.sections = pass.sections;
-        info.shortTerm = m.shortTerm;
-        char subtitle[160];
-        std::snprintf(subtitle, sizeof subtitle, "%s%s   %s   range %s   peak %s",
-                      tsk::minutesSeconds(analysedSeconds).c_str(), whole ? "" : " (the start)",
-                      db(m.loudness, "LUFS").c_str(), db(m.loudnessRange, "LU").c_str(),
-                      db(m.samplePeakDb, "dBFS").c_str());
-        info.subtitle = subtitle;
-        std::vector<uint8_t> png;
-        std::string error;
-        if (!spectrogramPath.empty()) {
-            if (!tsk::spectrogramPng(grid, pass.frames, info, size, png, &error))
-                return tsk::fail(spectrogramPath, error);
-            if (!writePng(spectrogramPath, png)) return tsk::kExitFailure;
-        }
-        if (!waveformPath.empty()) {
-            if (!tsk::waveformPng(pass.samples.data(), pass.frames, info, size, png, &error))
-                return tsk::fail(waveformPath, error);
-            if (!writePng(waveformPath, png)) return tsk::kExitFailure;
-        }
-    }
-
     // Targets of a finished song.
     std::vector<std::string> misses;
     char text[200];
@@ -248,6 +223,34 @@ int runAnalyze(int argc, char** argv) {
             misses.push_back(text);
         }
 
+    // The pictures are written after the report, so that a bad picture path loses no measures.
+    auto writePictures = [&]() -> int {
+        if (spectrogramPath.empty() && waveformPath.empty()) return 0;
+        tsk::PictureInfo info;
+        info.title = title;
+        info.sections = pass.sections;
+        info.shortTerm = m.shortTerm;
+        char subtitle[160];
+        std::snprintf(subtitle, sizeof subtitle, "%s%s   %s   range %s   peak %s",
+                      tsk::minutesSeconds(analysedSeconds).c_str(), whole ? "" : " (the start)",
+                      db(m.loudness, "LUFS").c_str(), db(m.loudnessRange, "LU").c_str(),
+                      db(m.samplePeakDb, "dBFS").c_str());
+        info.subtitle = subtitle;
+        std::vector<uint8_t> png;
+        std::string error;
+        if (!spectrogramPath.empty()) {
+            if (!tsk::spectrogramPng(grid, pass.frames, info, size, png, &error))
+                return tsk::fail(spectrogramPath, error);
+            if (!writePng(spectrogramPath, png)) return tsk::kExitFailure;
+        }
+        if (!waveformPath.empty()) {
+            if (!tsk::waveformPng(pass.samples.data(), pass.frames, info, size, png, &error))
+                return tsk::fail(waveformPath, error);
+            if (!writePng(waveformPath, png)) return tsk::kExitFailure;
+        }
+        return 0;
+    };
+
     if (asJson) {
         std::string out = "{\n";
         out += "  \"file\": " + jsonString(input) + ",\n";
@@ -280,7 +283,8 @@ int runAnalyze(int argc, char** argv) {
             out += std::string(i ? ", " : "") + jsonString(misses[i]);
         out += "]\n}\n";
         std::fputs(out.c_str(), stdout);
-        return 0;
+        std::fflush(stdout);
+        return writePictures();
     }
 
     std::printf("song: %s\n", title.c_str());
@@ -315,5 +319,6 @@ int runAnalyze(int argc, char** argv) {
     std::printf("sections: %s\n", sections.c_str());
     if (misses.empty()) std::printf("check: ok\n");
     for (const std::string& miss : misses) std::printf("check: %s\n", miss.c_str());
-    return 0;
+    std::fflush(stdout);
+    return writePictures();
 }

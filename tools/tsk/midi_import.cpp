@@ -245,9 +245,14 @@ int median(std::vector<int> v) {
 // tops a chord well below the line's usual register (an accompaniment while the tune rests).
 void splitTopLine(const std::vector<RowNote>& notes, std::vector<RowNote>& line, std::vector<RowNote>& rest) {
     const auto starts = byStart(notes);
-    std::vector<int> tops;
-    for (const auto& [row, list] : starts) tops.push_back(list.front()->pitch);
-    const int usual = median(tops);
+    // The tune's register: where single notes start (a chord's top may be an accompaniment), or else the
+    // tops of all starts.
+    std::vector<int> tops, singles;
+    for (const auto& [row, list] : starts) {
+        tops.push_back(list.front()->pitch);
+        if (list.size() == 1) singles.push_back(list.front()->pitch);
+    }
+    const int usual = singles.size() >= std::max<std::size_t>(8, tops.size() / 5) ? median(singles) : median(tops);
     const RowNote* current = nullptr;
     int currentEnd = 0;
     for (const auto& [row, list] : starts) {
@@ -728,7 +733,7 @@ bool convert(const MidiData& midi, const MidiImportOptions& options, MidiImportR
     }
     for (int p = 0; p < parts; ++p) meanPitch[p] = count[p] ? meanPitch[p] / count[p] : 0;
     std::vector<RowNote> upper, lower, middle, melody, bass, upperRest, lowerRest;
-    std::string partsNote;
+    std::string partsNote = "no notes but drums";
     if (parts == 1) {
         // One part (a piano on one track): the top line, then the bottom line of what is left; the rest is
         // harmony.
