@@ -841,8 +841,10 @@ bool Compiler::parseStep(std::size_t begin, std::size_t end, uint8_t* s) {
 
 bool Compiler::programLine() {
     InstrumentDef& def = instruments_.back();
-    static const char* const kFieldsOnly[] = {"volume", "adsr",   "vibrato", "link",      "pan",
-                                              "reverb", "unison", "echo",    "retrigger", "program"};
+    if (isWord(0, "program"))
+        return fail(at(0), "this instrument's program already began at line %d", def.fieldLine[kProgram]);
+    static const char* const kFieldsOnly[] = {"volume", "adsr",   "vibrato", "link",     "pan",
+                                              "reverb", "unison", "echo",    "retrigger"};
     for (const char* field : kFieldsOnly)
         if (isWord(0, field))
             return fail(at(0), "'%s' is an instrument field: fields come before the instrument's program",
@@ -1166,6 +1168,8 @@ bool Compiler::finish(std::vector<uint8_t>& out) {
         if (songKeyLine_["restart"] != 0)
             return fail(restartMarkerLoc_, "the restart position is also set at line %d",
                         songKeyLine_["restart"]);
+        if (restartMarker_ == int(order_.size()))
+            return fail(restartMarkerLoc_, "'restart' marks the order row that follows it, and none does");
         restart_ = restartMarker_;
     }
 

@@ -352,6 +352,10 @@ TEST(SongText, ErrorsPointAtTheLineAndColumnAtFault) {
          "song.txt:2:8: instrument 32 ('top') cannot be used here"},
         {"song\n restart 2\norder\n restart\n . . . .\n",
          "song.txt:4:2: the restart position is also set at line 2"},
+        {"order\n . . . .\n restart\n",
+         "song.txt:3:2: 'restart' marks the order row that follows it, and none does"},
+        {"instrument 1 a\n  program\n  osc saw\n  program\n",
+         "song.txt:4:3: this instrument's program already began at line 2"},
     };
     for (const auto& c : cases) {
         const std::string error = compileError(c.text);
