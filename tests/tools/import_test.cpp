@@ -271,6 +271,34 @@ TEST(MidiImport, OnePianoPartIsSplitIntoMelodyBassAndChords) {
     }
 }
 
+TEST(MidiImport, InnerVoicesOfTheTuneGoToTrackOneUnlessItIsKeptFree) {
+    // Right hand: a held melody note with a moving inner voice under it; left hand: a bass note.
+    const int q = 96;
+    MidiBuilder midi(q);
+    const int right = midi.addTrack(), left = midi.addTrack();
+    midi.note(right, 0, 79, 0, 4 * q);
+    midi.note(right, 0, 67, q, q);
+    midi.note(right, 0, 69, 2 * q, q);
+    midi.note(left, 1, 43, 0, 4 * q);
+    const auto bytes = midi.bytes();
+
+    Imported plain;
+    import(bytes, plain);
+    EXPECT_EQ(heard(plain.song.song, 0, 3, 0), 68); // G5: the melody is not cut by the inner voice
+    EXPECT_EQ(heard(plain.song.song, 0, 0, 4), 56);
+    EXPECT_EQ(heard(plain.song.song, 0, 0, 8), 58);
+    EXPECT_EQ(plain.song.song.orderPattern(0, 2), 0);
+
+    Imported free;
+    tsk::MidiImportOptions options;
+    options.harmonyOnOneTrack = true;
+    import(bytes, free, options);
+    EXPECT_EQ(free.song.song.orderPattern(0, 0), 0);
+    EXPECT_EQ(heard(free.song.song, 0, 2, 4), 56);
+    EXPECT_EQ(heard(free.song.song, 0, 2, 8), 58);
+    EXPECT_EQ(heard(free.song.song, 0, 1, 0), 32);
+}
+
 TEST(MidiImport, RefusesWhatIsNotAPlayableMidiFile) {
     tsk::MidiImportResult result;
     std::string error;

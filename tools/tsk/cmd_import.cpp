@@ -1,5 +1,5 @@
-// tsk import FILE.mid [-o SONG.txt] [--rows-per-beat N] [--bars N] [--title TEXT]: a song text to arrange
-// from, made from a Standard MIDI File.
+// tsk import FILE.mid [-o SONG.txt] [--rows-per-beat N] [--bars N] [--title TEXT] [--free-track1]: a song
+// text to arrange from, made from a Standard MIDI File.
 #include <cstdlib>
 #include <iostream>
 #include <string>
@@ -12,7 +12,7 @@
 namespace {
 
 const char kUsage[] =
-    "usage: tsk import FILE.mid [-o SONG.txt] [--rows-per-beat N] [--bars N] [--title TEXT]\n"
+    "usage: tsk import FILE.mid [-o SONG.txt] [--rows-per-beat N] [--bars N] [--title TEXT] [--free-track1]\n"
     "\n"
     "Makes a song text from a Standard MIDI File, as a starting point to arrange from:\n"
     "  - the grid: rows per quarter note chosen from the note starts (4, 6 for triplets, 8, 12 or 16), bars\n"
@@ -32,7 +32,8 @@ const char kUsage[] =
     "output)\n"
     "  --rows-per-beat N     rows per quarter note, 1 to 48, instead of the chosen grid\n"
     "  --bars N              bars per pattern, 1 to 64, instead of the chosen count\n"
-    "  --title TEXT          the song's title (default: the MIDI's name, else the file name)\n";
+    "  --title TEXT          the song's title (default: the MIDI's name, else the file name)\n"
+    "  --free-track1         without drums, put the inner voices with the chords and leave track 1 empty\n";
 
 bool wholeNumber(const std::string& text, int low, int high, int& value) {
     char* end = nullptr;
@@ -51,6 +52,10 @@ int runImport(int argc, char** argv) {
         const std::string a = argv[i];
         const std::size_t eq = a.find('=');
         const std::string name = a.rfind("--", 0) == 0 && eq != std::string::npos ? a.substr(0, eq) : a;
+        if (name == "--free-track1") {
+            options.harmonyOnOneTrack = true;
+            continue;
+        }
         if (name != "--rows-per-beat" && name != "--bars" && name != "--title") {
             rest.push_back(argv[i]);
             continue;

@@ -252,7 +252,8 @@ void splitTopLine(const std::vector<RowNote>& notes, std::vector<RowNote>& line,
         tops.push_back(list.front()->pitch);
         if (list.size() == 1) singles.push_back(list.front()->pitch);
     }
-    const int usual = singles.size() >= std::max<std::size_t>(8, tops.size() / 5) ? median(singles) : median(tops);
+    const int usual =
+        singles.size() >= std::max<std::size_t>(8, tops.size() / 5) ? median(singles) : median(tops);
     const RowNote* current = nullptr;
     int currentEnd = 0;
     for (const auto& [row, list] : starts) {
@@ -756,17 +757,20 @@ bool convert(const MidiData& midi, const MidiImportOptions& options, MidiImportR
     const bool haveDrums = !drumNotes.empty();
     std::vector<RowNote> harmony = lowerRest, inner;
     harmony.insert(harmony.end(), middle.begin(), middle.end());
-    if (haveDrums)
-        harmony.insert(harmony.end(), upperRest.begin(), upperRest.end());
-    else
+    const bool innerTrack = !haveDrums && !options.harmonyOnOneTrack;
+    if (innerTrack)
         inner = upperRest;
+    else
+        harmony.insert(harmony.end(), upperRest.begin(), upperRest.end());
 
     // Columns: track 1 drums (or inner voices), 2 bass, 3 chords, 4 melody.
     int chordCells = 0, chordDropped = 0, innerCells = 0, drumDropped = 0;
     Column columns[4];
     const char* roles[4] = {haveDrums ? "drums" : "inner", "bass", "chords", "melody"};
-    columns[0] = haveDrums ? drumColumn(drumNotes, &drumDropped)
-                           : chordColumn(inner, "inner", &innerCells, &chordDropped);
+    if (haveDrums)
+        columns[0] = drumColumn(drumNotes, &drumDropped);
+    else if (innerTrack)
+        columns[0] = chordColumn(inner, "inner", &innerCells, &chordDropped);
     columns[1] = lineColumn(bass, "bass");
     columns[2] = chordColumn(harmony, "chords", &chordCells, &chordDropped);
     columns[3] = lineColumn(melody, "lead");
@@ -862,13 +866,14 @@ bool convert(const MidiData& midi, const MidiImportOptions& options, MidiImportR
     }
     say("parts: " + partsNote);
     std::snprintf(line, sizeof line, "tracks: 1 %s, 2 bass, 3 chords, 4 melody",
-                  haveDrums ? "drums" : "inner voices (chords)");
+                  haveDrums    ? "drums"
+                  : innerTrack ? "inner voices (chords)"
+                               : "empty (for drums)");
     say(line);
-    std::snprintf(line, sizeof line, "notes: %zu read; melody %zu, bass %zu, chords %zu in %d cells%s",
-                  midi.notes.size(), melody.size(), bass.size(), harmony.size(), chordCells,
-                  haveDrums ? "" : "");
+    std::snprintf(line, sizeof line, "notes: %zu read; melody %zu, bass %zu, chords %zu in %d cells",
+                  midi.notes.size(), melody.size(), bass.size(), harmony.size(), chordCells);
     std::string notesLine = line;
-    if (!haveDrums && !inner.empty())
+    if (innerTrack && !inner.empty())
         notesLine +=
             ", inner voices " + std::to_string(inner.size()) + " in " + std::to_string(innerCells) + " cells";
     if (haveDrums) notesLine += ", drums " + std::to_string(drumNotes.size());

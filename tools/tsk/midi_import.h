@@ -8,10 +8,11 @@
 namespace tsk {
 
 struct MidiImportOptions {
-    int rowsPerBeat = 0;    // rows per quarter note; 0 chooses from the notes
-    int barsPerPattern = 0; // 0 chooses (patterns of at most 64 rows)
-    std::string title;      // empty: the MIDI's name, else the file name
-    std::string sourceName; // the file name shown in the text's opening comment
+    int rowsPerBeat = 0;            // rows per quarter note; 0 chooses from the notes
+    int barsPerPattern = 0;         // 0 chooses (patterns of at most 64 rows)
+    std::string title;              // empty: the MIDI's name, else the file name
+    bool harmonyOnOneTrack = false; // without drums, the inner voices join the chords (track 1 stays free)
+    std::string sourceName;         // the file name shown in the text's opening comment
 };
 
 struct MidiImportResult {
@@ -20,7 +21,8 @@ struct MidiImportResult {
     std::vector<std::string> warnings;
 };
 
-// Reads a Standard MIDI File (through libsmf). On failure returns false with *error set.
+// Reads a Standard MIDI File (through libsmf). The text made is compiled once to check it, which fills the
+// global cell store as loading any song does. On failure returns false with *error set.
 bool importMidiFile(const std::string& path, const MidiImportOptions& options, MidiImportResult& result,
                     std::string* error);
 
