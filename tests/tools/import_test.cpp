@@ -299,6 +299,22 @@ TEST(MidiImport, InnerVoicesOfTheTuneGoToTrackOneUnlessItIsKeptFree) {
     EXPECT_EQ(heard(free.song.song, 0, 1, 0), 32);
 }
 
+TEST(MidiImport, APlayedPerformanceIsQuantisedToTheNearestSixteenth) {
+    // Eighth notes played a little early or late (up to 1/12 of a beat): no grid holds them, so they go to
+    // the nearest of 4 rows a beat.
+    const int q = 480;
+    MidiBuilder midi(q);
+    const int tune = midi.addTrack();
+    const int offsets[] = {0, 31, -17, 40, -38, 12, 25, -9};
+    for (int i = 0; i < 8; ++i) midi.note(tune, 0, 60 + i, std::max(0, i * q / 2 + offsets[i]), q / 2 - 40);
+    Imported in;
+    import(midi.bytes(), in);
+    ASSERT_FALSE(in.result.warnings.empty());
+    EXPECT_NE(in.result.warnings[0].find("grid"), std::string::npos) << in.result.warnings[0];
+    EXPECT_EQ(in.song.song.rowsPerPattern, 64);
+    for (int i = 0; i < 8; ++i) EXPECT_EQ(heard(in.song.song, 0, 3, 2 * i), 49 + i) << "note " << i;
+}
+
 TEST(MidiImport, RefusesWhatIsNotAPlayableMidiFile) {
     tsk::MidiImportResult result;
     std::string error;
