@@ -606,11 +606,14 @@ std::string quoted(const std::string& s) {
     return out + "\"";
 }
 
-// Cuts a text to at most `bytes` bytes without splitting a UTF-8 character.
+// Cuts a text to at most `bytes` bytes without splitting a UTF-8 character, between words where it can.
 std::string cutText(std::string s, std::size_t bytes) {
     if (s.size() <= bytes) return s;
     std::size_t n = bytes;
     while (n > 0 && (static_cast<unsigned char>(s[n]) & 0xC0) == 0x80) --n;
+    // Rather between words, when that keeps most of it.
+    const std::size_t space = s.rfind(' ', n);
+    if (s[n] != ' ' && space != std::string::npos && space > bytes / 2) n = space;
     s.resize(n);
     while (!s.empty() && s.back() == ' ') s.pop_back();
     return s;
