@@ -1,26 +1,49 @@
-// The state shared by the front end and the player thread. Every field is one word, read and written whole;
-// no lock guards them, and each has one writer at a time.
+// The state shared by the front end and the player thread. Every word is atomic and has one writer at a time;
+// no lock guards them.
 #pragma once
 
 #include <atomic>
 #include <cstdint>
+#include <cstdlib>
+#include <memory>
 
 namespace md {
 
+class Engine;
+struct Song;
+
 enum PlayState : int32_t {
-    Idle = 0,
-    Rendering = 1,
-    Rendered = 2,
-    Exporting = 3,
-    Exported = 4,
+    Idle = 0,      // no render under way
+    Rendering = 1, // the loaded song is being prepared or rendered; playback starts after the first chunk
+    Rendered = 2, // the render loop has ended (complete, or cut short by a newer selection); playback goes on
+    Exporting = 3, // the front end is writing the loaded song to a WAV file
+    Exported = 4,  // the export has finished; playback goes on
+};
+
+struct FreeDeleter {
+    void operator()(uint8_t* p) const { std::free(p); }
 };
 
 struct PlayerState {
     std::atomic<int32_t> selectedSong{-1};  // catalogue index the front end wants played
     std::atomic<int32_t> loadedSong{-1};    // catalogue index the player thread has taken up
     std::atomic<bool> quitRequested{false}; // set once, at shutdown
+    // Written by the player thread (Idle, Rendering, Rendered) and by the export, which moves it from
+    // Rendered to Exporting and on to Exported. The two hand-overs between the threads are made by
+    // compare-and-swap, so a switch and an export never begin at once.
     std::atomic<int32_t> playState{Idle};
     std::atomic<uint32_t> playStartTicks{0}; // SDL ticks when playback of the loaded song began; 0 before
+
+    // The loaded song's data, owned here and replaced, never shared. Written by the front end while it builds
+    // the catalogue (before the player thread exists), afterwards by the player thread only, and released
+    // once the player thread has ended.
+    std::unique_ptr<Engine> currentEngine;
+    std::unique_ptr<Song> currentSong;
+    std::unique_ptr<uint8_t, FreeDeleter> songBytes; // the song file's bytes, which currentSong points into
+    int32_t songByteCount = 0;
+
+    PlayerState();
+    ~PlayerState();
 };
 
 extern PlayerState playerState;
