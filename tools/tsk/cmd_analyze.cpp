@@ -198,7 +198,9 @@ int runAnalyze(int argc, char** argv) {
         }
         if (!pass.measure.loops) misses.push_back("the song never loops back");
     }
-    if (!(m.loudness >= -16.0 && m.loudness <= -12.0)) {
+    // Judged at the tenth of a LU that is shown.
+    const double shownLoudness = std::round(m.loudness * 10.0) / 10.0;
+    if (!(shownLoudness >= -16.0 && shownLoudness <= -12.0)) {
         std::snprintf(text, sizeof text, "loudness %s is outside -16 to -12 LUFS (aim for -14)",
                       db(m.loudness, "LUFS").c_str());
         misses.push_back(text);
