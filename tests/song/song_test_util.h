@@ -111,10 +111,12 @@ inline std::vector<uint8_t> readBinary(const std::string& path) {
     return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
-// The reference songs live beside the checkout, in ../shared/reference.
+// The reference songs: the copies checked in with the reference render tests, else those beside the checkout.
 inline std::string referencePath(int n) {
     char name[32];
     std::snprintf(name, sizeof name, "/r%02d.tsk", n);
+    const std::string inRepository = std::string(MD_SOURCE_DIR) + "/tests/reference/data" + name;
+    if (std::ifstream(inRepository).good()) return inRepository;
     return std::string(MD_SOURCE_DIR) + "/../shared/reference" + name;
 }
 

@@ -561,9 +561,9 @@ TEST(SongTextRoundTrip, EveryFileTheReaderAcceptsDecompilesToTheSameSong) {
     std::vector<uint8_t> example;
     ASSERT_TRUE(compileSongText(documentExample(), "example.txt", example));
     songs.push_back(example);
-    int accepted = 0;
+    int accepted = 0, trials = 0;
     for (const auto& original : songs) {
-        for (int trial = 0; trial < 60; ++trial) {
+        for (int trial = 0; trial < 60; ++trial, ++trials) {
             auto bytes = original;
             for (int k = 0; k < 3; ++k) bytes[random() % bytes.size()] = uint8_t(random());
             const auto cellsA = std::make_unique<uint8_t[]>(kCellStoreSize);
@@ -581,7 +581,7 @@ TEST(SongTextRoundTrip, EveryFileTheReaderAcceptsDecompilesToTheSameSong) {
             EXPECT_EQ(test::songDifference(damaged, again), "");
         }
     }
-    EXPECT_GT(accepted, 100);
+    EXPECT_GE(accepted * 3, trials); // most damage leaves a readable file: the test is not vacuous
 }
 
 TEST(SongText, MangledTextIsRefusedWithAPositionOrCompiles) {
