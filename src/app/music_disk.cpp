@@ -7,7 +7,9 @@
 #include "platform/priority.h"
 #include "platform/sleep.h"
 #include "player/fonts.h"
+#include "player/player_state.h"
 #include "player/resources.h"
+#include "player/wav_image.h"
 
 #include <SDL_image.h>
 #include <SDL_ttf.h>
@@ -17,14 +19,13 @@
 
 namespace md {
 
-namespace {
-// The drum starts 8.5 rows before its resting place, so that it turns into place when the main screen begins.
-constexpr float kInitialListTarget = -2.6703515f;
-} // namespace
-
 FrontEndHooks::FrontEndHooks()
     : ticks([] { return SDL_GetTicks(); }), sleep([](uint32_t ms) { sleepMilliseconds(ms); }),
-      loadImage([](int id) { return loadPngResource(id); }), out(&std::cout) {}
+      loadImage([](int id) { return loadPngResource(id); }), out(&std::cout), mouseState([] {
+          SDL_Point at{0, 0};
+          SDL_GetMouseState(&at.x, &at.y);
+          return at;
+      }) {}
 
 MusicDisk::MusicDisk(FrontEndHooks hooks) : hooks_(std::move(hooks)) {}
 
@@ -56,7 +57,7 @@ void MusicDisk::shutDownLibraries() {
 
 int MusicDisk::startUp(int argc, char* argv[]) {
     fullscreenMode = hasFullscreenOption(argc, argv);
-    effects_.ballsCreated = false;
+    effects_.balls.destroy();
 
     if (SDL_Init(SDL_INIT_VIDEO) != 0) {
         reportFailure("SDL_Init Error: ", SDL_GetError());
@@ -110,9 +111,9 @@ int MusicDisk::startUp(int argc, char* argv[]) {
     }
     images_.loadRest(hooks_.loadImage);
 
-    // The scroller is constructed here, on the window surface.
+    scroller_ = std::make_unique<ScrollText>(surface_->w, hooks_.loadImage(kFontSheetId));
 
-    effects_.wobblePhaseX = effects_.wobblePhaseY = effects_.wobblePhaseSize = 0.0f;
+    effects_.wobble = WobbleSprite{};
 
     raiseThreadPriority();
     raiseProcessPriority();
@@ -122,6 +123,7 @@ int MusicDisk::startUp(int argc, char* argv[]) {
     list_.listOffset = 0.0f;
 
     player_ = std::make_unique<PlayerLink>(surface_);
+    rows_ = std::make_unique<CatalogueRows>(*player_, images_.readyIcon, images_.busyIcon);
 
     list_.listTarget = kInitialListTarget;
     layout_ = computeLayout(screenWidth, screenHeight, images_.titleLogo, surface_->h);
@@ -179,26 +181,35 @@ bool MusicDisk::mainFrame() {
 }
 
 void MusicDisk::handleMainEvent(const SDL_Event& event) {
-    if (event.type == SDL_QUIT || (event.type == SDL_KEYDOWN && event.key.keysym.sym == SDLK_ESCAPE)) {
-        quit_ = true;
-        return;
-    }
-    // The song list's input goes here: the mouse wheel and the Up and Down keys turn the drum, Return and
-    // Space pick the middle row, a click picks a row or exports the current song.
+    if (handleListEvent(event, list_, *rows_, screenHeight, hooks_.mouseState)) quit_ = true;
 }
 
-void MusicDisk::drawMainScreen(SDL_Surface* target, float /*dt*/) {
+void MusicDisk::drawMainScreen(SDL_Surface* target, float dt) {
     SDL_FillRect(target, nullptr, 0);
-    // The layers of the main screen, bottom to top:
-    //  - scope of the playing audio, on the logo's centre line
-    //  - logo flip: the title logo and the maker's logo, listWidth wide, centred on logoCentreY
-    //  - selection band across the middle
-    //  - starfield
-    //  - song rows on the drum, then the drum's scroll step by dt
-    //  - shade over the drum
-    //  - scroller, moved by dt
-    //  - wobble sprite
-    //  - balls, once latched on
+
+    ScopeInput scope;
+    scope.playStartTicks = playerState.playStartTicks.load(); // before the clock, so it is never ahead of it
+    scope.ticks = hooks_.ticks();
+    scope.selectedSong = playerState.selectedSong.load();
+    scope.loadedSong = playerState.loadedSong.load();
+    scope.lengthFrames = rows_->lengthFrames(scope.loadedSong);
+    scope.samples = wavImage.sampleArea;
+    scope.sampleCount = 2 * kSampleAreaFrames;
+    drawScope(target, layout_.logoCentreY, scope, effects_.peaks);
+
+    effects_.logo.draw(images_.titleLogo, images_.makerLogo, dt, layout_.listWidth, layout_.logoCentreY,
+                       target);
+    drawSelectionBand(target, screenWidth, screenHeight);
+    effects_.stars.draw(target, dt);
+    drawSongRows(list_, layout_, screenWidth, target, *rows_);
+    scrollStep(list_, dt, rows_->count());
+    drawListShade(target, images_.listShade, layout_, screenWidth, screenHeight);
+    if (scroller_) scroller_->draw(target, dt);
+    effects_.wobble.draw(target, images_.wobbleSprite, dt);
+
+    effects_.ballLatch = Balls::latched(effects_.ballLatch, frameTicks, playerState.playStartTicks.load());
+    if (effects_.ballLatch)
+        effects_.balls.draw(target, effects_.peaks.peakLeft, dt, effects_.peaks.peakRight);
 }
 
 int MusicDisk::shutDown() {
@@ -210,7 +221,7 @@ int MusicDisk::shutDown() {
     player_->requestQuit();
     player_->waitForThread();
 
-    // The four balls are deleted here, if they were created.
+    effects_.balls.destroy();
 
     SDL_DestroyWindow(window_);
     window_ = nullptr;
@@ -218,9 +229,10 @@ int MusicDisk::shutDown() {
 
     shutDownLibraries();
 
+    rows_.reset();
     player_.reset();
 
-    // The scroller is destroyed here.
+    scroller_.reset();
 
     return 0;
 }

@@ -3,9 +3,17 @@
 // (SDL_VIDEODRIVER=dummy), inject events with SDL_PushEvent and step frames on a clock of their own.
 #pragma once
 
+#include "app/catalogue_rows.h"
 #include "app/front_end_images.h"
 #include "app/layout.h"
 #include "app/player_link.h"
+#include "app/song_list.h"
+#include "ui/balls.h"
+#include "ui/logo_flip.h"
+#include "ui/scope.h"
+#include "ui/scroll_text.h"
+#include "ui/starfield.h"
+#include "ui/wobble_sprite.h"
 
 #include <SDL.h>
 
@@ -23,24 +31,19 @@ struct FrontEndHooks {
     std::function<void(uint32_t)> sleep; // pause of the windowed frame loop (SDL_Delay)
     ImageLoader loadImage;               // decoder of an embedded PNG by id (loadPngResource)
     std::ostream* out = nullptr;         // where start-up failures are reported (standard output)
+    MouseState mouseState;               // where the mouse is now (SDL_GetMouseState)
 
     FrontEndHooks();
 };
 
-// The state of the song list (the drum) kept by the frame loop.
-struct ListState {
-    float listTarget = 0.0f; // angle the drum moves toward, radians
-    float listOffset = 0.0f; // angle of the first row drawn, radians
-    int32_t listTop = 0;     // catalogue index of the first row drawn
-};
-
 // The state of the effects kept by the frame loop.
 struct EffectState {
-    float wobblePhaseX = 0.0f;
-    float wobblePhaseY = 0.0f;
-    float wobblePhaseSize = 0.0f;
-    bool ballLatch = false;    // the balls show once a song has played for a while
-    bool ballsCreated = false; // the four balls exist
+    ScopePeaks peaks; // loudest recent values of the audio, which swell the balls
+    LogoFlip logo;
+    Starfield stars;
+    WobbleSprite wobble; // its three phases
+    Balls balls;
+    bool ballLatch = false; // the balls show once a song has played for a while
 };
 
 inline constexpr int kWindowWidth = 960;
@@ -95,6 +98,7 @@ class MusicDisk {
     const Layout& layout() const { return layout_; }
     const ListState& list() const { return list_; }
     const EffectState& effects() const { return effects_; }
+    const ScrollText* scroller() const { return scroller_.get(); }
 
   private:
     void shutDownLibraries();
@@ -107,7 +111,9 @@ class MusicDisk {
     Layout layout_;
     ListState list_;
     EffectState effects_;
+    std::unique_ptr<ScrollText> scroller_;
     std::unique_ptr<PlayerLink> player_;
+    std::unique_ptr<CatalogueRows> rows_;
     bool quit_ = false;
     bool running_ = false; // between a successful start-up and shutdown
     uint32_t lastTicks_ = 0;
