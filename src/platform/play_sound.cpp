@@ -56,12 +56,13 @@ bool openDevice(SoundOutput& out) {
 
 } // namespace
 
-bool playSoundLooped(const uint8_t* wavImage, std::size_t imageSize) {
+bool playSoundLooped(const uint8_t* wavImage, std::size_t imageSize,
+                     const std::atomic<std::size_t>* readyBytes) {
     SoundOutput& out = output();
     std::lock_guard<std::mutex> guard(out.mutex);
     if (!openDevice(out)) return false;
     SDL_LockAudioDevice(out.device);
-    const bool started = out.loop.start(wavImage, imageSize);
+    const bool started = out.loop.start(wavImage, imageSize, readyBytes);
     SDL_UnlockAudioDevice(out.device);
     SDL_PauseAudioDevice(out.device, started ? 0 : 1);
     return started;

@@ -5,6 +5,7 @@
 // says so once in the log. Callable from any thread.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -12,7 +13,11 @@ namespace md {
 
 // Plays the image from its first frame, looped; `imageSize` bytes are readable at `wavImage`. Returns false
 // when nothing plays: no audio device, or a header that is not 48000 Hz 16-bit stereo PCM.
-bool playSoundLooped(const uint8_t* wavImage, std::size_t imageSize);
+// When another thread is still writing the samples, `readyBytes` counts the bytes of the data chunk (from its
+// start) that are finished: it is read with acquire ordering before any sample is, and silence is played in
+// place of the bytes beyond it.
+bool playSoundLooped(const uint8_t* wavImage, std::size_t imageSize,
+                     const std::atomic<std::size_t>* readyBytes = nullptr);
 
 // Silences the output.
 void stopSound();

@@ -16,7 +16,7 @@ uint16_t read16(const uint8_t* p) {
 
 } // namespace
 
-bool WavLoop::start(const uint8_t* image, std::size_t imageSize) {
+bool WavLoop::start(const uint8_t* image, std::size_t imageSize, const std::atomic<std::size_t>* readyBytes) {
     stop();
     if (image == nullptr || imageSize < kHeaderSize) return false;
     const bool pcmStereo48k16 = std::memcmp(image, "RIFF", 4) == 0 &&
@@ -32,6 +32,7 @@ bool WavLoop::start(const uint8_t* image, std::size_t imageSize) {
     samples_ = image + kHeaderSize;
     loopBytes_ = dataBytes - dataBytes % kFrameBytes;
     position_ = 0;
+    readyBytes_ = readyBytes;
     return true;
 }
 
@@ -39,6 +40,7 @@ void WavLoop::stop() {
     samples_ = nullptr;
     loopBytes_ = 0;
     position_ = 0;
+    readyBytes_ = nullptr;
 }
 
 void WavLoop::read(uint8_t* out, std::size_t bytes) {
@@ -46,10 +48,22 @@ void WavLoop::read(uint8_t* out, std::size_t bytes) {
         std::memset(out, 0, bytes);
         return;
     }
+    // Bytes finished by the writer, if another thread is still writing: only those are read.
+    std::size_t ready = loopBytes_;
+    if (readyBytes_ != nullptr) {
+        const std::size_t published = readyBytes_->load(std::memory_order_acquire);
+        if (published < ready) ready = published - published % kFrameBytes;
+    }
     while (bytes > 0) {
         std::size_t run = loopBytes_ - position_;
         if (run > bytes) run = bytes;
-        std::memcpy(out, samples_ + position_, run);
+        if (position_ + run <= ready) {
+            std::memcpy(out, samples_ + position_, run);
+        } else {
+            const std::size_t heard = position_ < ready ? ready - position_ : 0;
+            std::memcpy(out, samples_ + position_, heard);
+            std::memset(out + heard, 0, run - heard);
+        }
         out += run;
         bytes -= run;
         position_ += run;

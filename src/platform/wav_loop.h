@@ -4,6 +4,7 @@
 // the owner serialises start, stop and read.
 #pragma once
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 
@@ -17,8 +18,11 @@ class WavLoop {
 
     // Starts at the first frame of the image's data chunk. `imageSize` is the number of bytes readable at
     // `image`; the loop never reads past it. Returns false, and plays nothing, when the header does not
-    // describe 48000 Hz 16-bit stereo PCM with the data chunk right after it.
-    bool start(const uint8_t* image, std::size_t imageSize);
+    // describe 48000 Hz 16-bit stereo PCM with the data chunk right after it. With `readyBytes`, only the
+    // bytes of the data chunk below its value (loaded with acquire ordering) are read; silence stands in for
+    // the rest, which another thread has not finished writing.
+    bool start(const uint8_t* image, std::size_t imageSize,
+               const std::atomic<std::size_t>* readyBytes = nullptr);
 
     // Silence from now on.
     void stop();
@@ -37,6 +41,7 @@ class WavLoop {
     const uint8_t* samples_ = nullptr;
     std::size_t loopBytes_ = 0;
     std::size_t position_ = 0;
+    const std::atomic<std::size_t>* readyBytes_ = nullptr;
 };
 
 } // namespace md

@@ -1,0 +1,116 @@
+#include "player/wav_export.h"
+
+#include "platform/debug_channel.h"
+#include "player/catalogue.h"
+#include "player/player_state.h"
+#include "player/streaming.h"
+#include "player/wav_image.h"
+
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+
+namespace md {
+
+uint8_t exportHeader[44];
+
+namespace {
+
+bool writeAll(int fd, const void* data, std::size_t size, std::string* reason) {
+    const auto* p = static_cast<const uint8_t*>(data);
+    while (size > 0) {
+        const ssize_t n = ::write(fd, p, size);
+        if (n < 0) {
+            if (errno == EINTR) continue;
+            *reason = std::strerror(errno);
+            return false;
+        }
+        p += n;
+        size -= static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+void reportFailure(const std::string& name, const std::string& reason) {
+    const std::string line = "Export of \"" + name + "\" failed: " + reason + "\n";
+    debugString(line.c_str());
+    std::fputs(line.c_str(), stderr);
+    std::fflush(stderr);
+}
+
+} // namespace
+
+std::string exportFileName(const char* title, const char* artist) {
+    return std::string("Oru - ") + title + " (" + artist + ").wav";
+}
+
+bool writeWavFile(const std::string& path, const uint8_t* header, std::size_t headerSize, const void* data,
+                  std::size_t dataSize, std::string* reason) {
+    const std::size_t slash = path.rfind('/');
+    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
+    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string temporary = folder + "." + base + ".part-XXXXXX";
+    const int fd = ::mkstemp(temporary.data());
+    if (fd < 0) {
+        *reason = std::strerror(errno);
+        return false;
+    }
+    // The temporary file is private; the finished file gets the mode of the file it replaces, or that of a
+    // new file.
+    const mode_t mask = ::umask(0);
+    ::umask(mask);
+    struct stat existing {};
+    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0666 & ~mask;
+    bool ok = writeAll(fd, header, headerSize, reason) && writeAll(fd, data, dataSize, reason);
+    if (ok && ::fchmod(fd, mode) != 0) {
+        *reason = std::strerror(errno);
+        ok = false;
+    }
+    if (::close(fd) != 0 && ok) {
+        *reason = std::strerror(errno);
+        ok = false;
+    }
+    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
+        *reason = std::strerror(errno);
+        ok = false;
+    }
+    if (!ok) ::unlink(temporary.c_str());
+    return ok;
+}
+
+void exportSongAt(int y) {
+    PlayerState& ps = playerState;
+    if (ps.playState.load() != Rendered) return;
+    const int32_t loaded = ps.loadedSong.load();
+    if (loaded < 0 || loaded >= catalogueCount || catalogue[loaded] == nullptr) return;
+    const Music& entry = *catalogue[loaded];
+    if (!entry.isCurrent.load() || findRowAt(y) != loaded) return;
+    // The file needs the song and ten seconds after it; a render cut short by a newer selection has not
+    // written them, and the image beyond it still holds another song.
+    const SongRender render = loadedRender;
+    const uint32_t frames = exportFrames(render.seconds);
+    const uint32_t rendered = renderedFrames();
+    if (rendered < frames) return;
+    int32_t expected = Rendered;
+    if (!ps.playState.compare_exchange_strong(expected, Exporting)) return;
+
+    debugString("\nEXPORT 2 START\n");
+    std::memcpy(exportHeader, wavHeaderTemplate, sizeof exportHeader);
+    const std::size_t dataBytes = 4 * static_cast<std::size_t>(frames);
+    setWavSizes(exportHeader, static_cast<uint32_t>(dataBytes));
+    fadeAfterSong(wavImage.sampleArea, 2 * static_cast<std::size_t>(rendered), render.seconds);
+
+    const std::string name = exportFileName(entry.title, entry.artist);
+    std::string reason;
+    const bool written =
+        writeWavFile(name, exportHeader, sizeof exportHeader, wavImage.sampleArea, dataBytes, &reason);
+    ps.playState.store(Exported);
+    debugString("EXPORT 2 END\n");
+    if (!written) reportFailure(name, reason);
+}
+
+} // namespace md
