@@ -23,6 +23,7 @@ int runInfo(int argc, char** argv);
 int runBench(int argc, char** argv);
 int runAnalyze(int argc, char** argv);
 int runImport(int argc, char** argv);
+int runList(int argc, char** argv);
 
 namespace {
 
@@ -35,6 +36,7 @@ const Subcommand kSubcommands[] = {
     {"bench", "measure how fast songs render, as a multiple of real time", runBench},
     {"analyze", "measure a song's loudness, peaks, silences and tracks; draw its spectrogram", runAnalyze},
     {"import", "turn a MIDI file into a song text to arrange from", runImport},
+    {"list", "list the disk's catalogue: ids, titles, artists, sizes and lengths", runList},
 };
 
 void printUsage(std::ostream& out) {

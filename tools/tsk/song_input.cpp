@@ -1,17 +1,56 @@
 #include "song_input.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <iostream>
 #include <string_view>
 
 #include "cli.h"
+#include "player/catalogue_data.h"
+#include "player/resources.h"
 
 namespace tsk {
+
+int catalogueIndexOf(const std::string& argument) {
+    if (argument.size() < 2 || argument.size() > 4 || argument[0] != '@') return -1;
+    int index = 0;
+    for (std::size_t i = 1; i < argument.size(); ++i) {
+        if (argument[i] < '0' || argument[i] > '9') return -1;
+        index = index * 10 + (argument[i] - '0');
+    }
+    return index;
+}
+
+namespace {
+
+// The song file of catalogue entry `index`, from the songs built into the program.
+bool readCatalogueSong(const std::string& argument, int index, std::vector<uint8_t>& bytes) {
+    if (index >= md::kCatalogueRows) {
+        fail(argument, "the catalogue has entries @0 to @" + std::to_string(md::kCatalogueRows - 1));
+        return false;
+    }
+    const md::CatalogueRow& row = md::catalogueRows[index];
+    const int32_t size = md::musicResourceSize(row.resourceId);
+    uint8_t* copy = size > 0 ? md::loadMusicResource(row.resourceId) : nullptr;
+    if (copy == nullptr) {
+        fail(argument, std::string("catalogue entry ") + std::to_string(index) + " (\"" + row.title +
+                           "\" by " + row.artist + ", song " + std::to_string(row.resourceId) +
+                           ") has no song in this build");
+        return false;
+    }
+    bytes.assign(copy, copy + size);
+    std::free(copy);
+    return true;
+}
+
+} // namespace
 
 bool loadSongArgument(const std::string& path, md::LoadedSong& song) {
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (!readFile(path, bytes, &reason)) {
+    if (const int index = catalogueIndexOf(path); index >= 0) {
+        if (!readCatalogueSong(path, index, bytes)) return false;
+    } else if (!readFile(path, bytes, &reason)) {
         fail(path, reason);
         return false;
     }

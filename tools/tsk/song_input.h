@@ -1,5 +1,5 @@
-// Reading the SONG argument of the render, info and bench commands: a song file, or a song text (compiled on
-// the way in).
+// Reading the SONG argument of the render, info and bench commands: a song file, a song text (compiled on
+// the way in), or @N for the song of catalogue entry N built into the program.
 #pragma once
 
 #include <string>
@@ -8,9 +8,13 @@
 
 namespace tsk {
 
-// Loads `path` (a binary song file when it starts with "TSK", a song text otherwise). On failure prints the
-// error (text errors as FILE:LINE:COL: message, others as tsk: FILE: reason) and returns false.
+// Loads `path` (a binary song file when it starts with "TSK", a song text otherwise; "@N" is the song of
+// catalogue entry N built into the program). On failure prints the error (text errors as FILE:LINE:COL:
+// message, others as tsk: FILE: reason) and returns false.
 bool loadSongArgument(const std::string& path, md::LoadedSong& song);
+
+// N for an argument "@N" (decimal digits), else -1.
+int catalogueIndexOf(const std::string& argument);
 
 // "2:05" for 125.7 seconds.
 std::string minutesSeconds(float seconds);
