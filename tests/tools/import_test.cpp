@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <smf.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -62,7 +63,10 @@ class MidiBuilder {
                 smf_track_add_event_pulses(track, event, e.pulse);
             }
         }
-        const std::string path = testing::TempDir() + "tsk_import_test.mid";
+        // Tests run in parallel processes: a name of this process's own.
+        static int serial = 0;
+        const std::string path = testing::TempDir() + "tsk_import_test_" + std::to_string(::getpid()) + "_" +
+                                 std::to_string(++serial) + ".mid";
         EXPECT_EQ(smf_save(smf_, path.c_str()), 0);
         std::ifstream in(path, std::ios::binary);
         std::vector<unsigned char> data((std::istreambuf_iterator<char>(in)),
@@ -338,7 +342,7 @@ TEST(ComposerCommands, ImportThenAnalyzeThroughTheTool) {
     const int tune = midi.addTrack(), bass = midi.addTrack();
     for (int i = 0; i < 64; ++i) midi.note(tune, 0, 64 + (i * 5) % 12, i * q / 2, q / 2);
     for (int i = 0; i < 32; ++i) midi.note(bass, 1, 40 + (i % 4) * 2, i * q, q);
-    const std::string dir = testing::TempDir();
+    const std::string dir = testing::TempDir() + std::to_string(::getpid()) + "_";
     const std::string mid = dir + "tsk_cli.mid", txt = dir + "tsk_cli.txt", png = dir + "tsk_cli.png",
                       json = dir + "tsk_cli.json";
     {
