@@ -65,7 +65,7 @@ void playerPoll() {
     // Taking the state from anything but Exporting to Idle in one step keeps an export from beginning while
     // the switch is under way; an export that has just begun makes it wait for the next poll.
     int32_t state = ps.playState.load();
-    if (state == Exporting || !ps.playState.compare_exchange_strong(state, Idle)) return;
+    if (state == Exporting || !changePlayState(state, Idle)) return;
 
     if (l >= 0) {
         if (Music* old = entryAt(l)) old->isCurrent.store(false);

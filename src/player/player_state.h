@@ -48,4 +48,18 @@ struct PlayerState {
 
 extern PlayerState playerState;
 
+// Writes playState and tells playStateObserver, if set. The observer lets tests follow every transition; set
+// it before the player thread starts.
+inline void (*playStateObserver)(int32_t state) = nullptr;
+inline void setPlayState(int32_t state) {
+    playerState.playState.store(state);
+    if (playStateObserver != nullptr) playStateObserver(state);
+}
+// Moves playState from `from` to `to` if it still holds `from`, telling the observer; false if it did not.
+inline bool changePlayState(int32_t from, int32_t to) {
+    if (!playerState.playState.compare_exchange_strong(from, to)) return false;
+    if (playStateObserver != nullptr) playStateObserver(to);
+    return true;
+}
+
 } // namespace md

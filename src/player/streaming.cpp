@@ -23,7 +23,7 @@ uint32_t renderedFrames() {
 
 void Music::loadAndPlay() {
     PlayerState& ps = playerState;
-    ps.playState.store(Rendering);
+    setPlayState(Rendering);
     debugString("\n Load And Play\n");
     // The image is about to be overwritten: nothing of the previous song may be read from it any more.
     withdrawRenderedAudio();
@@ -51,15 +51,15 @@ void Music::loadAndPlay() {
             ps.playStartTicks.store(now != 0 ? now : 1); // 0 means "not started"
         }
         if (ps.loadedSong.load() != ps.selectedSong.load()) {
-            ps.playState.store(ps.quitRequested.load() ? Idle : Rendered);
+            setPlayState(ps.quitRequested.load() ? Idle : Rendered);
             return;
         }
         if (ps.quitRequested.load()) {
-            ps.playState.store(Idle);
+            setPlayState(Idle);
             return;
         }
     }
-    ps.playState.store(Rendered);
+    setPlayState(Rendered);
 }
 
 } // namespace md

@@ -95,8 +95,7 @@ void exportSongAt(int y) {
     const uint32_t frames = exportFrames(render.seconds);
     const uint32_t rendered = renderedFrames();
     if (rendered < frames) return;
-    int32_t expected = Rendered;
-    if (!ps.playState.compare_exchange_strong(expected, Exporting)) return;
+    if (!changePlayState(Rendered, Exporting)) return;
 
     debugString("\nEXPORT 2 START\n");
     std::memcpy(exportHeader, wavHeaderTemplate, sizeof exportHeader);
@@ -108,7 +107,7 @@ void exportSongAt(int y) {
     std::string reason;
     const bool written =
         writeWavFile(name, exportHeader, sizeof exportHeader, wavImage.sampleArea, dataBytes, &reason);
-    ps.playState.store(Exported);
+    setPlayState(Exported);
     debugString("EXPORT 2 END\n");
     if (!written) reportFailure(name, reason);
 }
