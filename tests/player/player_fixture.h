@@ -97,10 +97,11 @@ class StateTrace {
     }
     static void install() {
         take();
-        playStateObserver = [](int32_t s) {
-            std::lock_guard<std::mutex> guard(mutex());
-            states().push_back(s);
-        };
+        playStateObserver = record;
+    }
+    static void record(int32_t s) {
+        std::lock_guard<std::mutex> guard(mutex());
+        states().push_back(s);
     }
     static void remove() { playStateObserver = nullptr; }
 
@@ -147,6 +148,7 @@ class PlayerTest : public ::testing::Test {
     void build(std::vector<CatalogueRow> rows) {
         rows_ = std::move(rows);
         songs_.install();
+        player_.reset();
         player_ = std::make_unique<PlayThread>(surface_, rows_);
     }
 
