@@ -140,6 +140,48 @@ TEST(PlaybackHandOver, TheLoopPlaysOnlyWhatTheWriterHasFinished) {
     EXPECT_EQ(loop.position(), 16u);
 }
 
+TEST(PlaybackHandOver, TheLoopReadsWhileTheWriterAddsFrames) {
+    // A writer fills the image block by block and publishes each block, while the loop plays it on another
+    // thread. Every frame played is either silence (not yet finished) or exactly what was written.
+    constexpr std::size_t kBlocks = 64, kBlockFrames = 512, kFrames = kBlocks * kBlockFrames;
+    std::vector<uint8_t> image(kWavHeaderSize + 4 * kFrames);
+    std::memcpy(image.data(), wavHeaderTemplate, kWavHeaderSize);
+    setWavSizes(image.data(), 4 * kFrames);
+    auto* samples = reinterpret_cast<int16_t*>(image.data() + kWavHeaderSize);
+    std::atomic<std::size_t> ready{0};
+    std::atomic<bool> written{false};
+    WavLoop loop;
+    ASSERT_TRUE(loop.start(image.data(), image.size(), &ready));
+    std::thread writer([&] {
+        for (std::size_t b = 0; b < kBlocks; ++b) {
+            for (std::size_t f = b * kBlockFrames; f < (b + 1) * kBlockFrames; ++f) {
+                samples[2 * f] = static_cast<int16_t>(f % 30000 + 1);
+                samples[2 * f + 1] = static_cast<int16_t>(-static_cast<int>(f % 30000) - 1);
+            }
+            ready.store(4 * (b + 1) * kBlockFrames, std::memory_order_release);
+            std::this_thread::sleep_for(std::chrono::microseconds(200));
+        }
+        written = true;
+    });
+    std::vector<int16_t> out(2 * 300);
+    std::size_t played = 0, heard = 0, wrong = 0, playedWhenWritten = 0;
+    // Plays on until a whole pass has been played after the last block was published.
+    while (!written || played < playedWhenWritten + kFrames + 300) {
+        if (!written) playedWhenWritten = played;
+        loop.read(reinterpret_cast<uint8_t*>(out.data()), out.size() * 2);
+        for (std::size_t i = 0; i < 300; ++i) {
+            const std::size_t f = (played + i) % kFrames;
+            if (out[2 * i] == 0 && out[2 * i + 1] == 0) continue;
+            ++heard;
+            if (out[2 * i] != static_cast<int16_t>(f % 30000 + 1)) ++wrong;
+        }
+        played += 300;
+    }
+    writer.join();
+    EXPECT_EQ(wrong, 0u);
+    EXPECT_GE(heard, kFrames) << "the last pass is heard whole";
+}
+
 TEST_F(Streaming, ReadersOnOtherThreadsSeeOnlyFinishedAudio) {
     // The player thread switches between songs while a reader (as the oscilloscope does) and the audio
     // device read the image; run under ThreadSanitizer this shows the hand-over is free of races.
