@@ -1,5 +1,7 @@
 #include "app/catalogue_rows.h"
 
+#include "player/labels.h"
+
 namespace md {
 
 CatalogueRows::CatalogueRows(PlayerLink& player, SDL_Surface* readyIcon, SDL_Surface* busyIcon)
@@ -9,15 +11,20 @@ int CatalogueRows::count() const {
     return player_.songCount();
 }
 
-// TODO(drum): the rows, the hit tests and the lengths come from the player's catalogue once it exists.
-void CatalogueRows::drawRow(int, int, int, float, SDL_Surface*, int) {}
+void CatalogueRows::drawRow(int index, int x, int y, float scale, SDL_Surface* surface, int width) {
+    md::drawRow(index, x, y, scale, surface, width, readyIcon_, busyIcon_);
+}
 
-void CatalogueRows::selectAt(int) {}
+void CatalogueRows::selectAt(int y) {
+    player_.selectAt(y);
+}
 
-void CatalogueRows::exportSongAt(int) {}
+void CatalogueRows::exportSongAt(int y) {
+    player_.exportSongAt(y);
+}
 
-int32_t CatalogueRows::lengthFrames(int) const {
-    return 0;
+int32_t CatalogueRows::lengthFrames(int index) const {
+    return player_.lengthFrames(index);
 }
 
 } // namespace md

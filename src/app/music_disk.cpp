@@ -7,7 +7,9 @@
 #include "platform/priority.h"
 #include "platform/sleep.h"
 #include "player/fonts.h"
+#include "player/play_thread.h"
 #include "player/player_state.h"
+#include "player/rendered_audio.h"
 #include "player/resources.h"
 #include "player/wav_image.h"
 
@@ -193,9 +195,14 @@ void MusicDisk::drawMainScreen(SDL_Surface* target, float dt) {
     scope.selectedSong = playerState.selectedSong.load();
     scope.loadedSong = playerState.loadedSong.load();
     scope.lengthFrames = rows_->lengthFrames(scope.loadedSong);
-    scope.samples = wavImage.sampleArea;
-    scope.sampleCount = 2 * kSampleAreaFrames;
-    drawScope(target, layout_.logoCentreY, scope, effects_.peaks);
+    PlayThread& player = player_->playThread();
+    {
+        const SampleAreaReader audio; // the finished audio stays put while the scope reads it
+        scope.samples = audio.values();
+        scope.readableValues = static_cast<uint32_t>(audio.valueCount());
+        scope.areaValues = 2 * kSampleAreaFrames;
+        drawScope(target, layout_.logoCentreY, scope, player.peakLeft, player.peakRight);
+    }
 
     effects_.logo.draw(images_.titleLogo, images_.makerLogo, dt, layout_.listWidth, layout_.logoCentreY,
                        target);
@@ -203,13 +210,12 @@ void MusicDisk::drawMainScreen(SDL_Surface* target, float dt) {
     effects_.stars.draw(target, dt);
     drawSongRows(list_, layout_, screenWidth, target, *rows_);
     scrollStep(list_, dt, rows_->count());
-    drawListShade(target, images_.listShade, layout_, screenWidth, screenHeight);
+    drawListShade(target, images_.listShade, shade_, layout_, screenWidth, screenHeight);
     if (scroller_) scroller_->draw(target, dt);
     effects_.wobble.draw(target, images_.wobbleSprite, dt);
 
     effects_.ballLatch = Balls::latched(effects_.ballLatch, frameTicks, playerState.playStartTicks.load());
-    if (effects_.ballLatch)
-        effects_.balls.draw(target, effects_.peaks.peakLeft, dt, effects_.peaks.peakRight);
+    if (effects_.ballLatch) effects_.balls.draw(target, player.peakLeft, dt, player.peakRight);
 }
 
 int MusicDisk::shutDown() {

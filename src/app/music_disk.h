@@ -38,7 +38,6 @@ struct FrontEndHooks {
 
 // The state of the effects kept by the frame loop.
 struct EffectState {
-    ScopePeaks peaks; // loudest recent values of the audio, which swell the balls
     LogoFlip logo;
     Starfield stars;
     WobbleSprite wobble; // its three phases
@@ -111,6 +110,7 @@ class MusicDisk {
     Layout layout_;
     ListState list_;
     EffectState effects_;
+    PrescaledImage shade_; // the list shade, stretched over the drum
     std::unique_ptr<ScrollText> scroller_;
     std::unique_ptr<PlayerLink> player_;
     std::unique_ptr<CatalogueRows> rows_;

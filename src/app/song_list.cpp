@@ -9,6 +9,11 @@ namespace {
 constexpr float kOneOver480 = 0.0020833334f;
 constexpr float kApproachRate = 0.1f; // of the remaining distance, per hundredth of a second
 constexpr float kHundredthsPerSecond = 100.0f;
+// Rows handed over in one scroll step at most: a turn of a hundred radians in one frame. Anything further is
+// handed over in the frames after.
+constexpr int kMaxHandOvers = 320;
+// Rows drawn at most: ten, and an eleventh of no height when the offset is 0.
+constexpr int kMaxRowsDrawn = 11;
 } // namespace
 
 SDL_Rect selectionBand(int surfaceHeight, int screenWidth, int screenHeight) {
@@ -35,7 +40,7 @@ int drawSongRows(const ListState& list, const Layout& layout, int screenWidth, S
     float a = list.listOffset;
     int r = list.listTop;
     int drawn = 0;
-    while (a < kDrumHalfTurn) {
+    while (a < kDrumHalfTurn && drawn < kMaxRowsDrawn) {
         r %= count;
         const int y = static_cast<int>(middle - std::cos(a) * static_cast<float>(layout.drumRadius));
         rows.drawRow(r, listLeft, y, std::sin(a), surface, layout.listWidth);
@@ -51,7 +56,9 @@ void scrollStep(ListState& list, float dt, int count) {
         std::fabs((list.listOffset - list.listTarget) * kApproachRate) * dt * kHundredthsPerSecond, dt);
     if (list.listTarget > list.listOffset) {
         list.listOffset = std::min(list.listOffset + v, list.listTarget);
-        if (list.listOffset > kRowStep) {
+        // A fast turn (many presses, a big wheel step, a slow frame) can carry the drum past more than one
+        // row in a step: every row passed is handed over, so the offset stays within one row step.
+        for (int n = 0; n < kMaxHandOvers && list.listOffset > kRowStep; ++n) {
             list.listOffset -= kRowStep;
             list.listTarget -= kRowStep;
             list.listTop -= 1;
@@ -59,7 +66,7 @@ void scrollStep(ListState& list, float dt, int count) {
         }
     } else if (list.listOffset > list.listTarget) {
         list.listOffset = std::max(list.listOffset - v, list.listTarget);
-        if (list.listOffset < 0.0f) {
+        for (int n = 0; n < kMaxHandOvers && list.listOffset < 0.0f; ++n) {
             list.listOffset += kRowStep;
             list.listTarget += kRowStep;
             list.listTop += 1;
@@ -68,11 +75,10 @@ void scrollStep(ListState& list, float dt, int count) {
     }
 }
 
-void drawListShade(SDL_Surface* surface, SDL_Surface* shade, const Layout& layout, int screenWidth,
-                   int screenHeight) {
-    if (shade == nullptr) return;
-    SDL_Rect destination{0, screenHeight / 2 - layout.drumRadius, screenWidth, layout.shadeHeight};
-    SDL_BlitScaled(shade, nullptr, surface, &destination);
+void drawListShade(SDL_Surface* surface, SDL_Surface* shade, PrescaledImage& stretched, const Layout& layout,
+                   int screenWidth, int screenHeight) {
+    stretched.draw(shade, surface,
+                   {0, screenHeight / 2 - layout.drumRadius, screenWidth, layout.shadeHeight});
 }
 
 ClickZone clickZoneAt(int x) {

@@ -6,6 +6,7 @@
 #pragma once
 
 #include "app/layout.h"
+#include "ui/prescaled_image.h"
 
 #include <SDL.h>
 
@@ -57,13 +58,15 @@ int drawSongRows(const ListState& list, const Layout& layout, int screenWidth, S
                  SongRows& rows);
 
 // Moves `listOffset` toward `listTarget` by dt seconds: at ten times the remaining distance per second, never
-// slower than one radian per second. A row is handed over between `listTop` and its neighbour whenever the
-// offset leaves [0, rowStep], the target shifting with it; `listTop` wraps within the `count` entries.
+// slower than one radian per second. A row is handed over between `listTop` and its neighbour for every row
+// step the offset leaves [0, rowStep] by, the target shifting with it; `listTop` wraps within the `count`
+// entries.
 void scrollStep(ListState& list, float dt, int count);
 
-// The shade stretched over the drum: {0, screenHeight / 2 - drumRadius, screenWidth, shadeHeight}.
-void drawListShade(SDL_Surface* surface, SDL_Surface* shade, const Layout& layout, int screenWidth,
-                   int screenHeight);
+// The shade stretched over the drum: {0, screenHeight / 2 - drumRadius, screenWidth, shadeHeight}, drawn
+// through `stretched`, which keeps it stretched from one frame to the next.
+void drawListShade(SDL_Surface* surface, SDL_Surface* shade, PrescaledImage& stretched, const Layout& layout,
+                   int screenWidth, int screenHeight);
 
 enum class ClickZone { None, Export, Select };
 // What a click at column x does.

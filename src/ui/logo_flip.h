@@ -3,6 +3,8 @@
 // edge-on, front), stands for sixteen seconds, and so on. Its height follows |cos| of the angle.
 #pragma once
 
+#include "ui/prescaled_image.h"
+
 #include <SDL.h>
 
 namespace md {
@@ -26,6 +28,9 @@ struct LogoFlip {
     // angle and centred on the line `centre`, then advances the turn by `dt` seconds. Missing images are
     // skipped.
     void draw(SDL_Surface* front, SDL_Surface* back, float dt, int width, int centre, SDL_Surface* surface);
+
+  private:
+    PrescaledImage atRest_; // the front at full height, as it stands most of the time
 };
 
 } // namespace md

@@ -20,18 +20,15 @@ struct ScopeInput {
     int32_t loadedSong = -1;
     int32_t lengthFrames = 0;         // length of the loaded song in frames
     const int16_t* samples = nullptr; // the WAV image's interleaved stereo values, left then right
-    uint32_t sampleCount = 0;         // values the sample area holds
-};
-
-// The loudest left and right values of the last frame whose maximum exceeded the threshold.
-struct ScopePeaks {
-    int16_t peakLeft = 0;
-    int16_t peakRight = 0;
+    uint32_t readableValues = 0;      // values that hold finished audio; those after them read as silence
+    uint32_t areaValues = 0;          // values the sample area has room for; no song reaches beyond
 };
 
 // Draws the traces of the audio playing at `input.ticks` in white, or two flat lines at `centre` while no
-// song plays (none started, none loaded, the selection not yet taken up, or a song of no length). Peaks above
-// the threshold replace the stored ones; quieter frames leave them.
-void drawScope(SDL_Surface* surface, int centre, const ScopeInput& input, ScopePeaks& peaks);
+// song plays (none started, none loaded, the selection not yet taken up, or a song of no length). A frame
+// whose loudest left (right) value is above the threshold stores it in `peakLeft` (`peakRight`); quieter
+// frames leave them.
+void drawScope(SDL_Surface* surface, int centre, const ScopeInput& input, int16_t& peakLeft,
+               int16_t& peakRight);
 
 } // namespace md

@@ -30,6 +30,14 @@ constexpr double kTwoPi = 6.28318;
 } // namespace
 
 ScrollText::ScrollText(int width, SDL_Surface* sheet_, std::string_view text_) : sheet(sheet_), text(text_) {
+    // The glyphs are blended onto the screen hundreds of times a frame: in this format SDL does it quickly.
+    if (sheet != nullptr && sheet->format->format != SDL_PIXELFORMAT_ARGB8888) {
+        if (SDL_Surface* converted = SDL_ConvertSurfaceFormat(sheet, SDL_PIXELFORMAT_ARGB8888, 0)) {
+            SDL_SetSurfaceBlendMode(converted, SDL_BLENDMODE_BLEND);
+            SDL_FreeSurface(sheet);
+            sheet = converted;
+        }
+    }
     for (int r = 0; r < static_cast<int>(kSheetRows.size()); ++r) {
         const std::string_view row = kSheetRows[r];
         for (int c = 0; c < static_cast<int>(row.size()); ++c) {

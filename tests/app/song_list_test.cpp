@@ -196,6 +196,28 @@ TEST_F(SongList, FivePressesOfDownMoveTheTargetFiveRowsAndTheDrumFollowsSmoothly
     EXPECT_LT(frames, 200);
 }
 
+TEST_F(SongList, FastTurnsHandOverEveryRowPassedAndTheDrumStillComesToRest) {
+    // Fifty quick presses, a wheel flick of twelve notches, and a slow frame: each step may pass several
+    // rows, and the drum must still end a whole number of rows on, resting as before.
+    struct Case {
+        int rows;
+        float dt;
+    };
+    for (Case c : {Case{-50, 0.016f}, Case{12, 0.016f}, Case{-3, 0.25f}, Case{7, 0.1f}}) {
+        ListState list{0.1570795f, 0.1570795f, 9};
+        list.listTarget -= static_cast<float>(c.rows) * kRowStep;
+        for (int frame = 0; frame < 500; ++frame) {
+            scrollStep(list, c.dt, 50);
+            ASSERT_GE(list.listOffset, 0.0f) << c.rows << " rows, frame " << frame;
+            ASSERT_LE(list.listOffset, kRowStep) << c.rows << " rows, frame " << frame;
+            ASSERT_LE(drawRows(list), 11);
+        }
+        EXPECT_EQ(list.listTop, ((9 + c.rows) % 50 + 50) % 50) << c.rows << " rows";
+        EXPECT_NEAR(list.listOffset, 0.1570795f, 1e-4f) << c.rows << " rows";
+        EXPECT_EQ(list.listOffset, list.listTarget);
+    }
+}
+
 TEST_F(SongList, NeverSlowerThanOneRadianPerSecond) {
     ListState list{0.2f, 0.2000001f, 3};
     scrollStep(list, 0.01f, 50);
@@ -295,7 +317,8 @@ TEST_F(SongList, EscapeAndWindowCloseQuitOtherEventsDoNothing) {
 TEST_F(SongList, ShadeCoversTheDrum) {
     SDL_Surface* shade = SDL_CreateRGBSurfaceWithFormat(0, 16, 150, 32, SDL_PIXELFORMAT_ARGB8888);
     SDL_FillRect(shade, nullptr, SDL_MapRGBA(shade->format, 255, 255, 255, 255));
-    drawListShade(screen_, shade, screenLayout(), 960, 540);
+    PrescaledImage stretched;
+    drawListShade(screen_, shade, stretched, screenLayout(), 960, 540);
     EXPECT_EQ(pixel(0, 135), 0xFFFFFFu);
     EXPECT_EQ(pixel(959, 410), 0xFFFFFFu);
     EXPECT_EQ(pixel(0, 134), 0u);

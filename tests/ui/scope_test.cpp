@@ -25,12 +25,13 @@ class Scope : public ::testing::Test {
         input_.loadedSong = 13;
         input_.lengthFrames = 48000;
         input_.samples = samples_.data();
-        input_.sampleCount = static_cast<uint32_t>(samples_.size());
+        input_.readableValues = static_cast<uint32_t>(samples_.size());
+        input_.areaValues = input_.readableValues;
     }
     void TearDown() override { SDL_FreeSurface(screen_); }
     void draw() {
         SDL_FillRect(screen_, nullptr, 0);
-        drawScope(screen_, kCentre, input_, peaks_);
+        drawScope(screen_, kCentre, input_, peakLeft_, peakRight_);
     }
     // The two flat lines, 280 pixels from each edge, and nothing else.
     bool flatLines() const {
@@ -48,7 +49,8 @@ class Scope : public ::testing::Test {
     SDL_Surface* screen_ = nullptr;
     std::vector<int16_t> samples_;
     ScopeInput input_;
-    ScopePeaks peaks_;
+    int16_t peakLeft_ = 0;
+    int16_t peakRight_ = 0;
 };
 
 TEST_F(Scope, FlatWhiteLinesAtTheLogoCentreWhileNoSongPlays) {
@@ -73,11 +75,12 @@ TEST_F(Scope, FlatWhiteLinesAtTheLogoCentreWhileNoSongPlays) {
 
 TEST_F(Scope, SongOfNoLengthDrawsFlatLinesInsteadOfDividingByZero) {
     input_.lengthFrames = 0;
-    peaks_ = {4000, 5000};
+    peakLeft_ = 4000;
+    peakRight_ = 5000;
     draw();
     EXPECT_TRUE(flatLines());
-    EXPECT_EQ(peaks_.peakLeft, 4000);
-    EXPECT_EQ(peaks_.peakRight, 5000);
+    EXPECT_EQ(peakLeft_, 4000);
+    EXPECT_EQ(peakRight_, 5000);
 }
 
 TEST_F(Scope, TracesShowTheValuesAtThePlayingPositionEightFramesApart) {
@@ -117,35 +120,43 @@ TEST_F(Scope, PositionWrapsAroundTheSongsLength) {
     EXPECT_EQ(rgbAt(screen_, 278, kCentre + 10), kWhite);
 }
 
-TEST_F(Scope, ReadsStayInsideTheSampleArea) {
+TEST_F(Scope, ReadsStayInsideTheSampleAreaAndItsFinishedAudio) {
     input_.lengthFrames = 1 << 30; // longer than the area holds
     input_.ticks = input_.playStartTicks + 999;
-    input_.sampleCount = 1000;
-    samples_.resize(1000);
+    samples_.assign(1000, 5680);
     input_.samples = samples_.data();
+    input_.areaValues = input_.readableValues = 1000;
     draw(); // with the address sanitizer, any read beyond the area fails the test
+    EXPECT_EQ(rgbAt(screen_, 0, kCentre + 10), kWhite);
+
+    // Audio not yet rendered reads as silence: the first point lies beyond the finished values.
+    input_.lengthFrames = 500;
+    input_.readableValues = (999 * 96) % 1000; // the first point's value is the first unfinished one
+    draw();
     EXPECT_EQ(rgbAt(screen_, 0, kCentre), kWhite);
+    EXPECT_EQ(rgbAt(screen_, 0, kCentre + 10), 0u);
 }
 
 TEST_F(Scope, PeaksAboveThreeThousandReplaceTheStoredOnesQuieterFramesKeepThem) {
     const uint32_t first = firstValue();
-    peaks_ = {20000, 1234};
+    peakLeft_ = 20000;
+    peakRight_ = 1234;
     samples_[first + 16 * 70] = 3001; // loudest left value of the frame, though lower than the stored peak
     samples_[first + 16 * 70 + 1] = 3000;
     draw();
-    EXPECT_EQ(peaks_.peakLeft, 3001);
-    EXPECT_EQ(peaks_.peakRight, 1234) << "3000 is not above the threshold";
+    EXPECT_EQ(peakLeft_, 3001);
+    EXPECT_EQ(peakRight_, 1234) << "3000 is not above the threshold";
 
     samples_[first + 16 * 70] = 3000;
     samples_[first + 16 * 139 + 1] = 25000; // the last point counts too
     draw();
-    EXPECT_EQ(peaks_.peakLeft, 3001);
-    EXPECT_EQ(peaks_.peakRight, 25000);
+    EXPECT_EQ(peakLeft_, 3001);
+    EXPECT_EQ(peakRight_, 25000);
 
     samples_.assign(samples_.size(), -20000); // loud but negative: the maximum is what counts
     draw();
-    EXPECT_EQ(peaks_.peakLeft, 3001);
-    EXPECT_EQ(peaks_.peakRight, 25000);
+    EXPECT_EQ(peakLeft_, 3001);
+    EXPECT_EQ(peakRight_, 25000);
 }
 
 } // namespace
