@@ -86,6 +86,7 @@ void buildCatalogue(SDL_Surface* surface, std::span<const CatalogueRow> rows) {
     const int count = rows.size() < kCatalogueSlots ? static_cast<int>(rows.size()) : kCatalogueSlots;
     for (int i = 0; i < count; ++i)
         addCatalogueEntry(surface, i, rows[i].resourceId, rows[i].fileName, rows[i].title, rows[i].artist);
+    closeLabelFonts();
     catalogueCount = count;
 }
 

@@ -71,11 +71,46 @@ std::string formatSongSize(int32_t bytes) {
     return text;
 }
 
+namespace {
+
+// The three fonts of the labels, kept open from one entry to the next while a catalogue is built (opening a
+// font file costs more than rendering a label).
+struct LabelFonts {
+    int height = -1;
+    TTF_Font* title = nullptr;
+    TTF_Font* artist = nullptr;
+    TTF_Font* info = nullptr;
+
+    void open(int surfaceHeight) {
+        if (surfaceHeight == height) return;
+        close();
+        height = surfaceHeight;
+        const LabelFontSizes sizes = labelFontSizes(surfaceHeight);
+        title = sizes.title > 0 ? openFont(kTitleFontFile, sizes.title) : nullptr;
+        artist = sizes.artist > 0 ? openFont(kTitleFontFile, sizes.artist) : nullptr;
+        info = sizes.info > 0 ? openFont(kInfoFontFile, sizes.info) : nullptr;
+    }
+    void close() {
+        for (TTF_Font* font : {title, artist, info})
+            if (font != nullptr) TTF_CloseFont(font);
+        title = artist = info = nullptr;
+        height = -1;
+    }
+};
+
+LabelFonts labelFonts;
+
+} // namespace
+
+void closeLabelFonts() {
+    labelFonts.close();
+}
+
 void renderLabels(SDL_Surface* surface, Music& entry) {
-    const LabelFontSizes sizes = labelFontSizes(surface != nullptr ? surface->h : 0);
-    TTF_Font* titleFont = sizes.title > 0 ? openFont(kTitleFontFile, sizes.title) : nullptr;
-    TTF_Font* artistFont = sizes.artist > 0 ? openFont(kTitleFontFile, sizes.artist) : nullptr;
-    TTF_Font* infoFont = sizes.info > 0 ? openFont(kInfoFontFile, sizes.info) : nullptr;
+    labelFonts.open(surface != nullptr ? surface->h : 0);
+    TTF_Font* titleFont = labelFonts.title;
+    TTF_Font* artistFont = labelFonts.artist;
+    TTF_Font* infoFont = labelFonts.info;
 
     entry.titleLabel = renderText(titleFont, entry.title, kLabelColour);
     entry.titleLabelLit = renderText(titleFont, entry.title, kLitColour);
@@ -83,9 +118,6 @@ void renderLabels(SDL_Surface* surface, Music& entry) {
     entry.artistLabelLit = renderText(artistFont, entry.artist, kLitColour);
     entry.sizeLabel = renderText(infoFont, formatSongSize(entry.resourceSize), kLabelColour);
     entry.timeLabel = renderText(infoFont, formatPlayingTime(entry.lengthSeconds), kLabelColour);
-
-    for (TTF_Font* font : {titleFont, artistFont, infoFont})
-        if (font != nullptr) TTF_CloseFont(font);
 }
 
 void drawRow(int index, int x, int y, float scale, SDL_Surface* surface, int width, SDL_Surface* readyIcon,

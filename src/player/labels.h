@@ -29,8 +29,10 @@ std::string formatSongSize(int32_t bytes);
 
 // Renders the six labels of `entry` (blended, anti-aliased with alpha) with fonts sized for `surface`'s
 // height. Needs TTF_Init. A label that cannot be rendered (missing font) becomes an empty transparent
-// surface, so every label exists.
+// surface, so every label exists. The fonts stay open for the next entry until closeLabelFonts.
 void renderLabels(SDL_Surface* surface, Music& entry);
+// Closes the fonts renderLabels keeps open (call before TTF_Quit).
+void closeLabelFonts();
 
 // Draws catalogue entry `index` as a row whose top-left corner is (x, y) and whose width is `width`, its
 // heights squashed by `scale`, into `surface`; on the loaded song's row the status icon blinks (busyIcon)
