@@ -197,6 +197,34 @@ TEST_F(Scroller, WaveKeepsTheGlyphsBetween430And510) {
     EXPECT_LE(lowest, 510);
 }
 
+TEST(ScrollerScale, WideSurfacesDoubleTheGlyphsNarrowOnesDrawAtTheBaseSize) {
+    SDL_Surface* wide = test::makeScreen(1920, 1080);
+    ScrollText big(1920, makeSheet(), "abcdefghijklmnopqrstuvwxyz");
+    big.draw(wide, 9.0f); // 200 pixels a second at twice the size
+    EXPECT_FLOAT_EQ(big.offset(), 1920.0f - 1800.0f);
+    SDL_FillRect(wide, nullptr, 0);
+    big.draw(wide, 0.0f);
+    const int top = topOf(wide, 120);
+    EXPECT_EQ(rgbAt(wide, 120, top), cellColour(2, 0));
+    EXPECT_EQ(topOf(wide, 179), top) << "a glyph 60 pixels wide";
+    EXPECT_EQ(rgbAt(wide, 180, topOf(wide, 180)), cellColour(2, 1));
+    EXPECT_EQ(rgbAt(wide, 120, top + 59), cellColour(2, 0)) << "and 60 high";
+    EXPECT_GE(top, 1080 - 140 - 80);
+    EXPECT_LE(top, 1080 - 140 + 80);
+    SDL_FreeSurface(wide);
+
+    // Narrower than the base width the scale would be 0, which would draw nothing and never move.
+    SDL_Surface* narrow = test::makeScreen(480, 540);
+    ScrollText small(480, makeSheet(), "abcdefghijklmnopqrstuvwxyz");
+    small.draw(narrow, 2.0f);
+    EXPECT_FLOAT_EQ(small.offset(), 280.0f);
+    SDL_FillRect(narrow, nullptr, 0);
+    small.draw(narrow, 0.0f);
+    EXPECT_EQ(rgbAt(narrow, 280, topOf(narrow, 280)), cellColour(2, 0));
+    EXPECT_EQ(rgbAt(narrow, 310, topOf(narrow, 310)), cellColour(2, 1));
+    SDL_FreeSurface(narrow);
+}
+
 // Columns where the line's top edge changes from the column before; blocks change only between glyphs.
 std::vector<int> stepsOfTheLine(const SDL_Surface* s) {
     std::vector<int> steps;
