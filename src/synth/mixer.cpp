@@ -11,6 +11,10 @@ constexpr float kAmpSmoothing = 0.1f;
 constexpr float kEchoDampCoef = 0.1f;
 constexpr float kEchoDampLevel = 0.95f;
 constexpr float kEchoFeedback = 0.33f;
+// Every echoing voice feeds the return back at 0.33, so sixteen voices of four tracks echoing at full level
+// multiply the ring by about 21 each pass, and it would reach infinity (then NaN) within seconds. Its entries
+// are held within +-kEchoRingLimit, a thousand times what any written song has reached (about 2).
+constexpr float kEchoRingLimit = 4096.0f;
 constexpr float kPanLaw = 1.41f;
 constexpr float kInstrumentVolumeScale = 0.015686275f; // 4/255
 constexpr float kVoiceScale = 1.5f;
@@ -26,7 +30,8 @@ void Engine::echoWrite(uint32_t length, float amount, const float* left, const f
     for (int i = 0; i < count; ++i) {
         const float m = (left[i] + right[i]) * 0.5f * amount;
         const uint32_t q = (frameCounter + length + static_cast<uint32_t>(i)) & mask;
-        echoRing[q] = echoRing[(q - length) & mask] * amount * kEchoFeedback + (2.0f * m + echoRing[q]);
+        const float v = echoRing[(q - length) & mask] * amount * kEchoFeedback + (2.0f * m + echoRing[q]);
+        echoRing[q] = v < -kEchoRingLimit ? -kEchoRingLimit : (v > kEchoRingLimit ? kEchoRingLimit : v);
     }
 }
 

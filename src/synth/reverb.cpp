@@ -10,6 +10,16 @@ namespace {
 inline float flushed(float x) {
     return isZeroOrDenormal(x) ? 0.0f : x;
 }
+
+// A negative damping makes the combs' low-pass gain more than 1 at high frequencies; with a large room that
+// beats the feedback's loss and the delay lines grow without end, to infinity and then NaN. A stable setting
+// keeps them near the level of its input; one that runs away is held within +-kReverbLimit after every run
+// (a run is shorter than the shortest delay, so within one the values can only grow by a small factor).
+constexpr float kReverbLimit = 4096.0f;
+
+inline float limited(float x) {
+    return x < -kReverbLimit ? -kReverbLimit : (x > kReverbLimit ? kReverbLimit : x);
+}
 } // namespace
 
 Reverb::Reverb() {
@@ -106,6 +116,14 @@ void Reverb::apply(const ReverbSettings& s, const float* send, StereoFrame* mix,
         run<false>(p, send, mix, count);
     else
         run<true>(p, send, mix, count);
+
+    // The comb filters' states follow what the delay lines hold: one beyond the limit means a runaway.
+    bool runaway = false;
+    for (float x : combStore_) runaway |= !(x >= -kReverbLimit && x <= kReverbLimit);
+    if (runaway) {
+        for (float& x : combStore_) x = limited(x);
+        for (float& x : memory_) x = limited(x);
+    }
 
     // After a tenth of a second without input, look whether the tail has died away completely.
     constexpr int kQuietCheckFrames = 4800;
