@@ -1,10 +1,12 @@
 #include "cli.h"
 
 #include <cerrno>
+#include <csignal>
 #include <cstdio>
 #include <cstring>
 #include <fcntl.h>
 #include <iostream>
+#include <iterator>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -47,6 +49,10 @@ bool readFile(const std::string& path, std::vector<uint8_t>& bytes, std::string*
         data.insert(data.end(), buffer, buffer + n);
     }
     if (!standardInput) ::close(fd);
+    if (data.empty()) {
+        *reason = "the file is empty";
+        return false;
+    }
     bytes = std::move(data);
     return true;
 }
@@ -68,6 +74,67 @@ bool writeAll(int fd, const void* data, std::size_t size, std::string* reason) {
     return true;
 }
 
+// The temporary file being written, removed by the handler of a signal that ends the program meanwhile (an
+// interrupted tsk leaves nothing behind). Set while those signals are blocked.
+char pendingTemporary[4096];
+volatile std::sig_atomic_t havePendingTemporary = 0;
+constexpr int kEndingSignals[] = {SIGINT, SIGTERM, SIGHUP, SIGQUIT};
+
+extern "C" void removeTemporaryAndDie(int signal) {
+    if (havePendingTemporary) ::unlink(pendingTemporary);
+    ::signal(signal, SIG_DFL);
+    ::raise(signal);
+}
+
+// While alive: the signals that end the program (those not ignored) remove the temporary file first, and a
+// write past the file size limit fails with EFBIG instead of killing the program.
+class TemporaryGuard {
+  public:
+    TemporaryGuard() {
+        struct sigaction action {};
+        action.sa_handler = removeTemporaryAndDie;
+        sigemptyset(&action.sa_mask);
+        for (std::size_t i = 0; i < std::size(kEndingSignals); ++i) {
+            ::sigaction(kEndingSignals[i], nullptr, &previous_[i]);
+            if (previous_[i].sa_handler != SIG_IGN) ::sigaction(kEndingSignals[i], &action, nullptr);
+        }
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, &previousFileSize_);
+    }
+    ~TemporaryGuard() {
+        havePendingTemporary = 0;
+        for (std::size_t i = 0; i < std::size(kEndingSignals); ++i)
+            ::sigaction(kEndingSignals[i], &previous_[i], nullptr);
+        ::sigaction(SIGXFSZ, &previousFileSize_, nullptr);
+    }
+
+    // Creates the temporary file from a mkstemp pattern and records its name for the handler; the ending
+    // signals wait meanwhile, so that no file exists unrecorded.
+    int create(std::string& pattern) {
+        sigset_t ending, saved;
+        sigemptyset(&ending);
+        for (int signal : kEndingSignals) sigaddset(&ending, signal);
+        ::sigprocmask(SIG_BLOCK, &ending, &saved);
+        const int fd = ::mkstemp(pattern.data());
+        const int error = errno;
+        if (fd >= 0 && pattern.size() < sizeof pendingTemporary) {
+            std::memcpy(pendingTemporary, pattern.c_str(), pattern.size() + 1);
+            havePendingTemporary = 1;
+        }
+        ::sigprocmask(SIG_SETMASK, &saved, nullptr);
+        errno = error;
+        return fd;
+    }
+    TemporaryGuard(const TemporaryGuard&) = delete;
+    TemporaryGuard& operator=(const TemporaryGuard&) = delete;
+
+  private:
+    struct sigaction previous_[std::size(kEndingSignals)]{};
+    struct sigaction previousFileSize_ {};
+};
+
 } // namespace
 
 bool writeFileAtomic(const std::string& path, const void* data, std::size_t size, std::string* reason) {
@@ -79,7 +146,8 @@ bool writeFileAtomic(const std::string& path, const void* data, std::size_t size
     const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
     const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
     std::string temporary = directory + "." + base + ".tmp-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
+    TemporaryGuard guard;
+    const int fd = guard.create(temporary);
     if (fd < 0) {
         *reason = std::strerror(errno);
         return false;

@@ -17,7 +17,8 @@ int fail(const std::string& what, const std::string& reason);
 // Prints "tsk: MESSAGE" to standard error and returns kExitFailure.
 int fail(const std::string& message);
 
-// Reads a whole file ("-" reads standard input). On failure *reason is the system's reason.
+// Reads a whole file ("-" reads standard input). On failure *reason is the system's reason, or "the file is
+// empty": no command takes an empty file.
 bool readFile(const std::string& path, std::vector<uint8_t>& bytes, std::string* reason);
 
 // Writes a whole file ("-" writes standard output). The data goes to a temporary file in the same directory

@@ -36,6 +36,12 @@ int runBench(int argc, char** argv) {
     }
     std::vector<int16_t> chunk(2 * static_cast<std::size_t>(md::renderChunkFrames));
     double totalAudio = 0, totalTime = 0;
+    // Every song is read before anything is printed, so that a bad one ends the command with its error alone.
+    // (Each is read again before its render: the songs share the one cell store.)
+    for (const std::string& path : args.positional) {
+        md::LoadedSong loaded;
+        if (!tsk::loadSongArgument(path, loaded)) return tsk::kExitFailure;
+    }
     std::printf("%-40s %8s %10s %10s %10s\n", "song", "length", "measure", "render", "speed");
     for (const std::string& path : args.positional) {
         md::LoadedSong loaded;

@@ -47,6 +47,7 @@ int runInfo(int argc, char** argv) {
     std::printf("instruments  %d\n", header.instrumentCount);
     std::printf("length       %s (%.3f s)\n", tsk::minutesSeconds(m.seconds).c_str(), m.seconds);
     std::printf("blocks       %u\n", m.blocks);
-    std::printf("loops        %s\n", m.loops ? "yes" : "no (cut at 470 s: the song never goes back)");
+    std::printf("loops        %s\n",
+                m.loops ? "yes" : "no (it does not go back within the 470 s the player holds)");
     return 0;
 }

@@ -1,5 +1,6 @@
 #include "song_input.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <iostream>
@@ -54,7 +55,13 @@ bool loadSongArgument(const std::string& path, md::LoadedSong& song) {
         fail(path, reason);
         return false;
     }
-    const bool binary = bytes.size() >= 3 && bytes[0] == 'T' && bytes[1] == 'S' && bytes[2] == 'K';
+    // A song file starts with "TSK"; one cut short within those bytes, or named .tsk, goes to the file reader
+    // too, whose reason says what is wrong with it.
+    const std::string_view magic = "TSK";
+    const std::string_view start(reinterpret_cast<const char*>(bytes.data()),
+                                 std::min<std::size_t>(bytes.size(), 3));
+    const bool binary = magic.substr(0, start.size()) == start ||
+                        (path.size() > 4 && path.compare(path.size() - 4, 4, ".tsk") == 0);
     std::string error;
     if (binary) {
         if (!md::loadSongBytes(song, std::move(bytes), &error)) {
