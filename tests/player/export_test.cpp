@@ -251,6 +251,26 @@ TEST_F(Export, ClicksThatDoNotExport) {
     EXPECT_TRUE(files().empty());
 }
 
+TEST_F(Export, RunsOnTheFrontEndWhileThePlayerThreadWaits) {
+    songs_.addText(201, kMidPatternSong);
+    songs_.addText(202, test::shortSong());
+    build({{201, "", "Song", "Tester"}, {202, "", "Other", "Tester"}});
+    player_->start();
+    playerState.selectedSong.store(0);
+    ASSERT_TRUE(
+        test::waitFor([] { return playerState.loadedSong == 0 && playerState.playState == Rendered; }));
+    placeRow(0, 100, 27);
+    exportSongAt(110);
+    EXPECT_EQ(playerState.playState, Exported);
+    EXPECT_EQ(fs::file_size("Oru - Song (Tester).wav"), 44u + 4u * 15 * 48000);
+    // The player takes up the next selection after the export, and renders over the faded tail.
+    playerState.selectedSong.store(1);
+    ASSERT_TRUE(
+        test::waitFor([] { return playerState.loadedSong == 1 && playerState.playState == Rendered; }));
+    playerState.quitRequested.store(true);
+    player_->waitForThread();
+}
+
 // Standard error and the debug channel while `body` runs.
 struct Reports {
     std::string stderrText;

@@ -197,7 +197,9 @@ TEST_F(PlayerThread, TheShippedCatalogueTakesUpSongNineThenSongThirteen) {
     ASSERT_GE(states.size(), 4u);
     EXPECT_EQ(states[0], Idle);
     EXPECT_EQ(states[1], Rendering);
-    if (nineExists) EXPECT_EQ(states[2], Rendered) << "song 9 was cut short by the selection of 13";
+    if (nineExists) {
+        EXPECT_EQ(states[2], Rendered) << "song 9 was cut short by the selection of 13";
+    }
 }
 
 } // namespace

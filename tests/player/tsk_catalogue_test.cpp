@@ -1,0 +1,128 @@
+// `tsk list` and the @N song arguments: the catalogue built into the tool, as the disk builds it.
+#include "player_fixture.h"
+
+#include "player/catalogue_data.h"
+#include "player/resources.h"
+#include "player/wav_image.h"
+
+#include <sys/wait.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+namespace md {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct ToolRun {
+    int status = -1;
+    std::string out, err;
+};
+
+class TskCatalogue : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        if (!fs::exists(MD_TSK)) GTEST_SKIP() << "tsk is not built here";
+        dir_ = fs::path(::testing::TempDir()) / ("tsk_catalogue_" + std::to_string(::getpid()));
+        fs::create_directories(dir_);
+    }
+    void TearDown() override { fs::remove_all(dir_); }
+
+    ToolRun tsk(const std::string& arguments) {
+        const std::string command =
+            "cd '" + dir_.string() + "' && '" MD_TSK "' " + arguments + " >.out 2>.err";
+        ToolRun r;
+        const int status = std::system(command.c_str());
+        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+        r.out = slurp(dir_ / ".out");
+        r.err = slurp(dir_ / ".err");
+        return r;
+    }
+    static std::string slurp(const fs::path& p) {
+        std::ifstream in(p, std::ios::binary);
+        std::stringstream s;
+        s << in.rdbuf();
+        return s.str();
+    }
+    // A catalogue entry whose song this build carries, or -1.
+    static int writtenEntry() {
+        for (int i : {9, 13})
+            if (musicResourceSize(catalogueRows[i].resourceId) > 0) return i;
+        for (int i = 0; i < kCatalogueRows; ++i)
+            if (musicResourceSize(catalogueRows[i].resourceId) > 0) return i;
+        return -1;
+    }
+    fs::path dir_;
+};
+
+TEST_F(TskCatalogue, ListShowsEveryEntryWithItsSizeAndLength) {
+    const ToolRun r = tsk("list --tsv");
+    ASSERT_EQ(r.status, 0) << r.err;
+    std::istringstream lines(r.out);
+    std::string line;
+    std::getline(lines, line);
+    EXPECT_EQ(line, "index\tid\ttitle\tartist\tbytes\tseconds");
+    int rows = 0;
+    while (std::getline(lines, line)) {
+        std::istringstream f(line);
+        std::string index, id, title, artist, bytes, seconds;
+        std::getline(f, index, '\t');
+        std::getline(f, id, '\t');
+        std::getline(f, title, '\t');
+        std::getline(f, artist, '\t');
+        std::getline(f, bytes, '\t');
+        std::getline(f, seconds, '\t');
+        ASSERT_EQ(std::stoi(index), rows);
+        const CatalogueRow& row = catalogueRows[rows];
+        EXPECT_EQ(std::stoi(id), row.resourceId);
+        EXPECT_EQ(title, row.title);
+        EXPECT_EQ(artist, row.artist);
+        EXPECT_EQ(std::stoi(bytes), musicResourceSize(row.resourceId));
+        if (std::stoi(bytes) == 0) {
+            EXPECT_EQ(seconds, "0.000") << "a missing song has no length";
+        }
+        ++rows;
+    }
+    EXPECT_EQ(rows, 50);
+
+    const ToolRun plain = tsk("list");
+    ASSERT_EQ(plain.status, 0);
+    EXPECT_NE(plain.out.find("@9 "), std::string::npos);
+    EXPECT_NE(plain.out.find(" songs in this build\n"), std::string::npos);
+}
+
+TEST_F(TskCatalogue, AtNStandsForTheSongOfCatalogueEntryN) {
+    const ToolRun outside = tsk("info @50");
+    EXPECT_EQ(outside.status, 2);
+    EXPECT_EQ(outside.err, "tsk: @50: the catalogue has entries @0 to @49\n");
+
+    for (int i = 0; i < kCatalogueRows; ++i) {
+        if (musicResourceSize(catalogueRows[i].resourceId) > 0) continue;
+        const ToolRun missing = tsk("info @" + std::to_string(i));
+        EXPECT_EQ(missing.status, 2);
+        EXPECT_NE(missing.err.find("has no song in this build"), std::string::npos) << missing.err;
+        break;
+    }
+
+    const int n = writtenEntry();
+    if (n < 0) GTEST_SKIP() << "no song is written yet";
+    const std::string at = "@" + std::to_string(n);
+    const ToolRun info = tsk("info " + at);
+    ASSERT_EQ(info.status, 0) << info.err;
+    EXPECT_NE(info.out.find("length"), std::string::npos);
+    // The same bytes as the embedded file, read as a file.
+    uint8_t* bytes = loadMusicResource(catalogueRows[n].resourceId);
+    const int32_t size = musicResourceSize(catalogueRows[n].resourceId);
+    std::ofstream(dir_ / "song.tsk", std::ios::binary).write(reinterpret_cast<const char*>(bytes), size);
+    std::free(bytes);
+    ASSERT_EQ(tsk("render " + at + " --seconds 2 -o a.wav").status, 0);
+    ASSERT_EQ(tsk("render song.tsk --seconds 2 -o b.wav").status, 0);
+    EXPECT_EQ(slurp(dir_ / "a.wav"), slurp(dir_ / "b.wav"));
+    EXPECT_EQ(slurp(dir_ / "a.wav").size(), 44u + 4u * 2 * 48000);
+}
+
+} // namespace
+} // namespace md
