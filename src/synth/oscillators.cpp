@@ -126,14 +126,23 @@ void OscSquare::generate(float frequency) {
 void OscTriangle::generate(float frequency) {
     period = static_cast<float>(sampleRate) / frequency;
     const float d = 8.0f / period;
+    // The phases first (a recurrence), then the output of four phases at a time.
+    float p = phase;
     for (int k = 0; k < controlBlock; ++k) {
-        if (resetFlags && resetFlags[k]) phase = -4.0f;
-        phase += d;
-        if (phase > 1.0f) {
-            phase -= 4.0f;
+        if (resetFlags && resetFlags[k]) p = -4.0f;
+        p += d;
+        if (p > 1.0f) {
+            p -= 4.0f;
             if (wrapFlags) wrapFlags[k] = 1;
         }
-        output[k] = std::fabs(std::fabs(phase) - 2.0f) - 1.0f;
+        output[k] = p;
+    }
+    phase = p;
+    const __m128 sign = _mm_set1_ps(-0.0f), two = _mm_set1_ps(2.0f), one = _mm_set1_ps(1.0f);
+    for (int k = 0; k < controlBlock; k += 4) {
+        const __m128 a = _mm_andnot_ps(sign, _mm_loadu_ps(output + k));
+        const __m128 b = _mm_andnot_ps(sign, _mm_sub_ps(a, two));
+        _mm_storeu_ps(output + k, _mm_sub_ps(b, one));
     }
 }
 
