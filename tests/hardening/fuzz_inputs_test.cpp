@@ -1,5 +1,6 @@
-// The fuzz targets' checks replayed on every song of the repository (their seeds). A broken check aborts with
-// its reason.
+// The fuzz targets' checks replayed on every song of the repository and the fuzzers' own seeds (the seed
+// corpus), and on the inputs that once broke a check (inputs/TARGET/, kept once fixed). A broken check aborts
+// with its reason.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -33,9 +34,9 @@ std::vector<fs::path> filesIn(const fs::path& dir, const std::string& extension 
 
 const fs::path kSource = MD_SOURCE_DIR;
 
-TEST(FuzzInputs, EverySongOfTheRepositoryPassesEveryCheck) {
+TEST(FuzzInputs, EverySeedAndEveryInputThatOnceBrokeACheckPassesEveryCheck) {
     std::vector<fs::path> texts = filesIn(kSource / "songs", ".txt");
-    for (const char* dir : {"tests/golden/songs", "tests/hardening/data"})
+    for (const char* dir : {"tests/golden/songs", "tests/hardening/data", "fuzz/seeds"})
         for (const fs::path& p : filesIn(kSource / dir, ".txt")) texts.push_back(p);
     int checked = 0;
     for (const fs::path& file : texts) {
@@ -58,7 +59,17 @@ TEST(FuzzInputs, EverySongOfTheRepositoryPassesEveryCheck) {
         fuzz::checkSongRender(bytes.data(), bytes.size());
         ++checked;
     }
-    EXPECT_GE(checked, 12 + 3 + 1);
+    EXPECT_GE(checked, 12 + 3 + 2);
+
+    for (const auto& [target, check] :
+         {std::pair{"song_file", &fuzz::checkSongFile}, std::pair{"song_render", &fuzz::checkSongRender},
+          std::pair{"song_text", &fuzz::checkSongText}}) {
+        for (const fs::path& file : filesIn(kSource / "tests/hardening/inputs" / target)) {
+            SCOPED_TRACE(file.string());
+            const std::vector<uint8_t> bytes = readBytes(file);
+            check(bytes.data(), bytes.size());
+        }
+    }
 }
 
 } // namespace
