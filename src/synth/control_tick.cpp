@@ -69,8 +69,8 @@ void Engine::controlTick() {
         syncSource_ = (t.trackMode == TrackSyncSilent || t.trackMode == TrackSyncAudible) ? &t : nullptr;
     }
 
-    for (int i = 0; i < groupCount_; i += 8)
-        Filter::processGroup(groupFilters_ + i, groupBuffers_ + i, std::min(8, groupCount_ - i));
+    for (int i = 0; i < groupCount_; i += 16)
+        Filter::processWide(groupFilters_ + i, groupBuffers_ + i, std::min(16, groupCount_ - i));
     for (int i = 0; i < clearCount_; ++i) std::memset(clearAfterFilter_[i], 0, sizeof(float) * controlBlock);
 }
 

@@ -8,24 +8,22 @@
 namespace md {
 namespace {
 
-constexpr float kSaturation = 0.16666699945926666f;
+constexpr float kSaturation = Filter::kSaturation;
+using Coefficients = Filter::Coefficients;
 
-struct Coefficients {
-    float g, h, r;
-};
+Coefficients blockCoefficients(Filter& f) { return f.startBlock(); }
 
-// Advances the cutoff sweep and derives the block's coefficients from it.
-Coefficients blockCoefficients(Filter& f) {
-    f.cutoff.advance();
-    const float c = f.cutoff.value * 0.5f;
+} // namespace
+
+Filter::Coefficients Filter::startBlock() {
+    cutoff.advance();
+    const float c = cutoff.value * 0.5f;
     const float e = 1.0f - c;
     const float g = c * 0.8f * e + c;
     const float h = 2.0f * g - 1.0f;
-    const float r = ((5.6f * (e * e) + c) * e * 0.5f + 1.0f) * f.resonance;
+    const float r = ((5.6f * (e * e) + c) * e * 0.5f + 1.0f) * resonance;
     return {g, h, r};
 }
-
-} // namespace
 
 void Filter::process(float* buffer) {
     if (mode == 0) return;

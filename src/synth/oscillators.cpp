@@ -20,7 +20,7 @@ inline float wrapUnit(float x) {
 // a single conditional subtraction.
 inline void advancePhases(float& phase, float d, const uint8_t* resetFlags, uint8_t* wrapFlags,
                           float* phases) {
-    if (!resetFlags && phase >= 0.0f && phase < 1.0f && d < 1.0f) {
+    if (!resetFlags && phase >= 0.0f && phase < 1.0f && d >= 0.0f && d < 1.0f) {
         float p = phase;
         for (int k = 0; k < controlBlock; ++k) {
             p += d;
@@ -81,15 +81,33 @@ void OscSquare::generate(float frequency) {
         std::fill(widths, widths + controlBlock, pulseWidth.value);
         advancePhases(phase, d, resetFlags, wrapFlags, phases);
     } else {
-        for (int k = 0; k < controlBlock; ++k) {
-            if (resetFlags && resetFlags[k]) phase = 0.0f;
-            const float old = phase;
-            pulseWidth.advance();
-            widths[k] = pulseWidth.value;
-            phase = wrapUnit(old + d);
-            phases[k] = phase;
-            if (wrapFlags && old > phase) wrapFlags[k] = 1;
+        // Local copies keep the sweep and the phase in registers.
+        Sweep pw = pulseWidth;
+        float p = phase;
+        if (!resetFlags && p >= 0.0f && p < 1.0f && d >= 0.0f && d < 1.0f) {
+            for (int k = 0; k < controlBlock; ++k) {
+                pw.advance();
+                widths[k] = pw.value;
+                p += d;
+                if (p >= 1.0f) {
+                    p -= 1.0f;
+                    if (wrapFlags) wrapFlags[k] = 1;
+                }
+                phases[k] = p;
+            }
+        } else {
+            for (int k = 0; k < controlBlock; ++k) {
+                if (resetFlags && resetFlags[k]) p = 0.0f;
+                const float old = p;
+                pw.advance();
+                widths[k] = pw.value;
+                p = wrapUnit(old + d);
+                phases[k] = p;
+                if (wrapFlags && old > p) wrapFlags[k] = 1;
+            }
         }
+        pulseWidth = pw;
+        phase = p;
     }
     bool inRange = true; // phase + width within [0, 2): the remainder by 1 is one subtraction
     for (int k = 0; k < controlBlock; ++k) {
