@@ -89,13 +89,16 @@ TEST(Catalogue, AtLeastTwentyOriginalsAndFifteenArrangements) {
     EXPECT_GE(50 - originals, 15);
 }
 
-// Every song that is written compiles, parses, loops, lasts 90 to 300 seconds, uses all four tracks and
+// All fifty songs are written; each compiles, parses, loops, lasts 90 to 300 seconds, uses all four tracks and
 // stays under 24 KB compiled.
-TEST(Songs, EveryWrittenSongKeepsTheBounds) {
+TEST(Songs, AllFiftySongsAreWrittenAndKeepTheBounds) {
     int written = 0;
     for (const auto& row : tsvRows()) {
         const fs::path path = kSongDir / row.text;
-        if (!fs::exists(path)) continue;
+        if (!fs::exists(path)) {
+            ADD_FAILURE() << row.text << " is listed in the catalogue but not written";
+            continue;
+        }
         ++written;
         SCOPED_TRACE(row.text);
         LoadedSong song;
@@ -124,7 +127,7 @@ TEST(Songs, EveryWrittenSongKeepsTheBounds) {
         EXPECT_GE(m.seconds, 90.0f);
         EXPECT_LE(m.seconds, 300.0f);
     }
-    if (written < 50) GTEST_SKIP() << written << " of the 50 songs are written so far";
+    EXPECT_EQ(written, 50);
 }
 
 TEST(Songs, TitleAndArtistFitSideBySideInARow) {
