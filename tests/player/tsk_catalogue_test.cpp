@@ -122,6 +122,15 @@ TEST_F(TskCatalogue, AtNStandsForTheSongOfCatalogueEntryN) {
     ASSERT_EQ(tsk("render song.tsk --seconds 2 -o b.wav").status, 0);
     EXPECT_EQ(slurp(dir_ / "a.wav"), slurp(dir_ / "b.wav"));
     EXPECT_EQ(slurp(dir_ / "a.wav").size(), 44u + 4u * 2 * 48000);
+    // The commands that read the file's bytes themselves take @N as well.
+    for (const char* command : {"dump", "decompile"}) {
+        const ToolRun embedded = tsk(std::string(command) + " " + at);
+        const ToolRun file = tsk(std::string(command) + " song.tsk");
+        ASSERT_EQ(embedded.status, 0) << command << ": " << embedded.err;
+        // The same output, but for the name on dump's first line.
+        const auto body = [](const std::string& out) { return out.substr(out.find("\nversion") + 1); };
+        EXPECT_EQ(body(embedded.out), body(file.out)) << command;
+    }
 }
 
 } // namespace

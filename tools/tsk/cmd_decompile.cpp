@@ -1,5 +1,6 @@
 // tsk decompile SONG.tsk [-o SONG.txt]
 #include "cli.h"
+#include "song_input.h"
 
 #include "song/song_text.h"
 
@@ -12,7 +13,8 @@ const char kUsage[] =
     "\n"
     "Writes a song file of any version (0 to 12) as song text, converted as the player reads it.\n"
     "Compiling the text gives a version-12 file that plays the same. Without -o the text goes to\n"
-    "standard output.\n";
+    "standard output.\n"
+    "SONG.tsk may also be @N, the song of catalogue entry N built into the program (see tsk list).\n";
 
 } // namespace
 
@@ -27,7 +29,7 @@ int runDecompile(int argc, char** argv) {
     const std::string& input = args.positional[0];
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (!tsk::readFile(input, bytes, &reason)) return tsk::fail(input, reason);
+    if (!tsk::readSongFileArgument(input, bytes)) return tsk::kExitFailure;
     std::string text;
     if (!md::decompileSong(bytes.data(), bytes.size(), text, &reason)) return tsk::fail(input, reason);
     const std::string output = args.hasOutput ? args.output : "-";

@@ -1,6 +1,7 @@
 // tsk dump SONG.tsk: the stored header, the song as read, the order list, the instruments and every non-empty
 // pattern cell, raw bytes beside their meaning.
 #include "cli.h"
+#include "song_input.h"
 
 #include "song/song_file.h"
 #include "song/song_text_tables.h"
@@ -20,7 +21,8 @@ const char kUsage[] =
     "\n"
     "Shows what a song file holds, for debugging: the stored header, the song as the player reads it\n"
     "(after the conversions of older versions), the order list, the instruments with their\n"
-    "programs and every non-empty pattern cell.\n";
+    "programs and every non-empty pattern cell.\n"
+    "SONG.tsk may also be @N, the song of catalogue entry N built into the program (see tsk list).\n";
 
 std::string format(const char* f, ...) __attribute__((format(printf, 1, 2)));
 std::string format(const char* f, ...) {
@@ -100,7 +102,7 @@ int runDump(int argc, char** argv) {
     const std::string& input = args.positional[0];
     std::vector<uint8_t> bytes;
     std::string reason;
-    if (!tsk::readFile(input, bytes, &reason)) return tsk::fail(input, reason);
+    if (!tsk::readSongFileArgument(input, bytes)) return tsk::kExitFailure;
     const auto cells = std::make_unique<uint8_t[]>(md::kCellStoreSize);
     md::Song song;
     if (!md::parseSongInto(song, bytes.data(), bytes.size(), cells.get(), &reason))

@@ -46,15 +46,19 @@ bool readCatalogueSong(const std::string& argument, int index, std::vector<uint8
 
 } // namespace
 
-bool loadSongArgument(const std::string& path, md::LoadedSong& song) {
-    std::vector<uint8_t> bytes;
+bool readSongFileArgument(const std::string& path, std::vector<uint8_t>& bytes) {
+    if (const int index = catalogueIndexOf(path); index >= 0) return readCatalogueSong(path, index, bytes);
     std::string reason;
-    if (const int index = catalogueIndexOf(path); index >= 0) {
-        if (!readCatalogueSong(path, index, bytes)) return false;
-    } else if (!readFile(path, bytes, &reason)) {
+    if (!readFile(path, bytes, &reason)) {
         fail(path, reason);
         return false;
     }
+    return true;
+}
+
+bool loadSongArgument(const std::string& path, md::LoadedSong& song) {
+    std::vector<uint8_t> bytes;
+    if (!readSongFileArgument(path, bytes)) return false;
     // A song file starts with "TSK"; one cut short within those bytes, or named .tsk, goes to the file reader
     // too, whose reason says what is wrong with it.
     const std::string_view magic = "TSK";

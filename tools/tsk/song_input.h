@@ -2,7 +2,9 @@
 // the way in), or @N for the song of catalogue entry N built into the program.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "song/loaded_song.h"
 
@@ -12,6 +14,10 @@ namespace tsk {
 // catalogue entry N built into the program). On failure prints the error (text errors as FILE:LINE:COL:
 // message, others as tsk: FILE: reason) and returns false.
 bool loadSongArgument(const std::string& path, md::LoadedSong& song);
+
+// The bytes of a song file argument: the file at `path`, or for "@N" the song file of catalogue entry N built
+// into the program. On failure prints "tsk: ARGUMENT: reason" and returns false.
+bool readSongFileArgument(const std::string& path, std::vector<uint8_t>& bytes);
 
 // N for an argument "@N" (decimal digits), else -1.
 int catalogueIndexOf(const std::string& argument);
