@@ -19,24 +19,20 @@
 
 #include "player/wav_image.h"
 #include "song/song_text.h"
+#include "tool_folder.h"
 
 namespace md {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
+using Result = test::ToolResult;
 
 const char kSong[] = "song\n  tracks 1\ninstrument 1 lead\n  adsr 0 0 15 0\n  program\n    0 osc saw, hold\n"
                      "pattern a\n  0 C-4 lead\norder\n  a\n";
 
-class TskFailure : public ::testing::Test {
+class TskFailure : public test::ToolFolder {
   protected:
     void SetUp() override {
-        char pattern[] = "/tmp/tsk-hardening-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
+        ToolFolder::SetUp();
         write("song.txt", kSong);
         std::vector<uint8_t> bytes;
         ASSERT_TRUE(compileSongText(kSong, "song.txt", bytes));
@@ -46,45 +42,9 @@ class TskFailure : public ::testing::Test {
         write("empty.txt", "");
         write("bad.txt", "song\n  tempo 300\n");
     }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    void write(const std::string& name, const std::string& contents) const {
-        std::ofstream(path(name), std::ios::binary) << contents;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    bool exists(const std::string& name) const {
-        struct stat info {};
-        return ::stat(path(name).c_str(), &info) == 0;
-    }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        if (DIR* d = opendir(dir_.c_str())) {
-            while (dirent* e = readdir(d))
-                if (std::string(e->d_name) != "." && std::string(e->d_name) != "..")
-                    names.push_back(e->d_name);
-            closedir(d);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     // Runs tsk in the test's folder; `prefix` runs before it in the same shell (for ulimit).
     Result run(const std::string& arguments, const std::string& prefix = "") const {
-        const std::string command = "cd '" + dir_ + "' && " + prefix + "'" MD_TSK_PATH "' " + arguments +
-                                    " >'" + dir_ + "/.out' 2>'" + dir_ + "/.err'";
-        const int raw = std::system(command.c_str());
-        Result r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = read(".out");
-        r.err = read(".err");
-        ::unlink(path(".out").c_str());
-        ::unlink(path(".err").c_str());
-        return r;
+        return ToolFolder::run(MD_TSK_PATH, arguments, prefix);
     }
     // A failure: status 2, one line on standard error, nothing on standard output, and no file added.
     void expectFailure(const std::string& arguments, const std::string& message) {
@@ -97,7 +57,6 @@ class TskFailure : public ::testing::Test {
         EXPECT_EQ(files(), before);
     }
 
-    std::string dir_;
     std::string songFile_;
 };
 

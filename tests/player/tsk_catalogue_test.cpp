@@ -4,6 +4,7 @@
 #include "player/catalogue_data.h"
 #include "player/resources.h"
 #include "player/wav_image.h"
+#include "tool_folder.h"
 
 #include <sys/wait.h>
 
@@ -17,36 +18,15 @@ namespace {
 
 namespace fs = std::filesystem;
 
-struct ToolRun {
-    int status = -1;
-    std::string out, err;
-};
+using ToolRun = test::ToolResult;
 
-class TskCatalogue : public ::testing::Test {
+class TskCatalogue : public test::ToolFolder {
   protected:
     void SetUp() override {
         if (!fs::exists(MD_TSK)) GTEST_SKIP() << "tsk is not built here";
-        dir_ = fs::path(::testing::TempDir()) / ("tsk_catalogue_" + std::to_string(::getpid()));
-        fs::create_directories(dir_);
+        ToolFolder::SetUp();
     }
-    void TearDown() override { fs::remove_all(dir_); }
-
-    ToolRun tsk(const std::string& arguments) {
-        const std::string command =
-            "cd '" + dir_.string() + "' && '" MD_TSK "' " + arguments + " >.out 2>.err";
-        ToolRun r;
-        const int status = std::system(command.c_str());
-        r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-        r.out = slurp(dir_ / ".out");
-        r.err = slurp(dir_ / ".err");
-        return r;
-    }
-    static std::string slurp(const fs::path& p) {
-        std::ifstream in(p, std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
+    ToolRun tsk(const std::string& arguments) const { return run(MD_TSK, arguments); }
     // A catalogue entry whose song this build carries, or -1.
     static int writtenEntry() {
         for (int i : {9, 13})
@@ -55,7 +35,6 @@ class TskCatalogue : public ::testing::Test {
             if (musicResourceSize(catalogueRows[i].resourceId) > 0) return i;
         return -1;
     }
-    fs::path dir_;
 };
 
 TEST_F(TskCatalogue, ListShowsEveryEntryWithItsSizeAndLength) {
@@ -116,12 +95,12 @@ TEST_F(TskCatalogue, AtNStandsForTheSongOfCatalogueEntryN) {
     // The same bytes as the embedded file, read as a file.
     uint8_t* bytes = loadMusicResource(catalogueRows[n].resourceId);
     const int32_t size = musicResourceSize(catalogueRows[n].resourceId);
-    std::ofstream(dir_ / "song.tsk", std::ios::binary).write(reinterpret_cast<const char*>(bytes), size);
+    std::ofstream(path("song.tsk"), std::ios::binary).write(reinterpret_cast<const char*>(bytes), size);
     std::free(bytes);
     ASSERT_EQ(tsk("render " + at + " --seconds 2 -o a.wav").status, 0);
     ASSERT_EQ(tsk("render song.tsk --seconds 2 -o b.wav").status, 0);
-    EXPECT_EQ(slurp(dir_ / "a.wav"), slurp(dir_ / "b.wav"));
-    EXPECT_EQ(slurp(dir_ / "a.wav").size(), 44u + 4u * 2 * 48000);
+    EXPECT_EQ(read("a.wav"), read("b.wav"));
+    EXPECT_EQ(read("a.wav").size(), 44u + 4u * 2 * 48000);
     // The commands that read the file's bytes themselves take @N as well.
     for (const char* command : {"dump", "decompile"}) {
         const ToolRun embedded = tsk(std::string(command) + " " + at);

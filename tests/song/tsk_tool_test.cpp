@@ -1,5 +1,6 @@
 // The tsk tool's compile, decompile and dump: exit status, error formats, and no output file unless complete.
 #include "song_test_util.h"
+#include "tool_folder.h"
 
 #include "song/song_file.h"
 
@@ -16,59 +17,11 @@
 namespace md {
 namespace {
 
-struct Result {
-    int status = -1;
-    std::string out, err;
-};
+using Result = test::ToolResult;
 
-class TskTool : public ::testing::Test {
+class TskTool : public test::ToolFolder {
   protected:
-    void SetUp() override {
-        char pattern[] = "/tmp/tsk-test-XXXXXX";
-        ASSERT_NE(mkdtemp(pattern), nullptr);
-        dir_ = pattern;
-    }
-    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
-
-    std::string path(const std::string& name) const { return dir_ + "/" + name; }
-    void write(const std::string& name, const std::string& contents) const {
-        std::ofstream(path(name), std::ios::binary) << contents;
-    }
-    std::string read(const std::string& name) const {
-        std::ifstream in(path(name), std::ios::binary);
-        std::stringstream s;
-        s << in.rdbuf();
-        return s.str();
-    }
-    bool exists(const std::string& name) const {
-        struct stat info {};
-        return ::stat(path(name).c_str(), &info) == 0;
-    }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        if (DIR* d = opendir(dir_.c_str())) {
-            while (dirent* e = readdir(d))
-                if (e->d_name[0] != '.' || (std::string(e->d_name) != "." && std::string(e->d_name) != ".."))
-                    names.push_back(e->d_name);
-            closedir(d);
-        }
-        std::sort(names.begin(), names.end());
-        return names;
-    }
-    Result run(const std::string& arguments) const {
-        const std::string command = "cd '" + dir_ + "' && '" MD_TSK_PATH "' " + arguments + " >'" + dir_ +
-                                    "/.out' 2>'" + dir_ + "/.err'";
-        const int raw = std::system(command.c_str());
-        Result r;
-        r.status = WIFEXITED(raw) ? WEXITSTATUS(raw) : -1;
-        r.out = read(".out");
-        r.err = read(".err");
-        ::unlink(path(".out").c_str());
-        ::unlink(path(".err").c_str());
-        return r;
-    }
-
-    std::string dir_;
+    Result run(const std::string& arguments) const { return ToolFolder::run(MD_TSK_PATH, arguments); }
 };
 
 const char kSong[] =
