@@ -23,7 +23,7 @@ namespace md {
 namespace {
 
 namespace fs = std::filesystem;
-using test::PlayerTest;
+using test::PlayerTestInFolder;
 using test::waitFor;
 
 // Resident memory of this process in bytes.
@@ -59,27 +59,8 @@ bool selectAndWait(int index, int32_t state, double seconds = 60.0) {
 }
 
 // Each test runs in a fresh working directory, where the export writes, with the player thread running.
-class PlayerFailure : public PlayerTest {
+class PlayerFailure : public PlayerTestInFolder {
   protected:
-    void SetUp() override {
-        PlayerTest::SetUp();
-        previous_ = fs::current_path();
-        folder_ = fs::path(::testing::TempDir()) / ("player_failure_" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        fs::current_path(folder_);
-    }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(folder_);
-        PlayerTest::TearDown();
-    }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename());
-        std::sort(names.begin(), names.end());
-        return names;
-    }
     // Runs the export of the row at y 100 .. 127 (the loaded entry's) and returns what it wrote to stderr.
     static std::string exportLoaded() {
         for (int i = 0; i < catalogueCount; ++i) {
@@ -91,8 +72,6 @@ class PlayerFailure : public PlayerTest {
         exportSongAt(110);
         return ::testing::internal::GetCapturedStderr();
     }
-
-    fs::path previous_, folder_;
 };
 
 TEST_F(PlayerFailure, AnExportThatCannotBeWrittenIsReportedLeavesNothingAndThePlayerGoesOn) {

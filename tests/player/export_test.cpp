@@ -20,7 +20,7 @@ namespace md {
 namespace {
 
 namespace fs = std::filesystem;
-using test::PlayerTest;
+using test::PlayerTestInFolder;
 
 // Speed 6, then 3 from the middle of the pattern: a pass of 5.76 s that a render of 20 s leaves in the middle
 // of the pattern, at the faster speed.
@@ -66,22 +66,8 @@ std::string quoted(const std::string& s) {
     return q + "'";
 }
 
-class Export : public PlayerTest {
+class Export : public PlayerTestInFolder {
   protected:
-    void SetUp() override {
-        PlayerTest::SetUp();
-        previous_ = fs::current_path();
-        folder_ = fs::path(::testing::TempDir()) / ("player_export_" + std::to_string(::getpid()));
-        fs::remove_all(folder_);
-        fs::create_directories(folder_);
-        fs::current_path(folder_);
-    }
-    void TearDown() override {
-        fs::current_path(previous_);
-        fs::remove_all(folder_);
-        PlayerTest::TearDown();
-    }
-
     // One song as entry 0, loaded and fully rendered, its row drawn at y 100 .. 127.
     void loadSong(const std::string& text, const char* title = "Song", const char* artist = "Tester") {
         songs_.addText(201, text);
@@ -96,13 +82,6 @@ class Export : public PlayerTest {
         catalogue[index]->rowTop = top;
         catalogue[index]->rowHeight = height;
     }
-    std::vector<std::string> files() const {
-        std::vector<std::string> names;
-        for (const auto& entry : fs::directory_iterator(folder_)) names.push_back(entry.path().filename());
-        return names;
-    }
-
-    fs::path previous_, folder_;
 };
 
 TEST(ExportSizes, TheWorkedExample) {

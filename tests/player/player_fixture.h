@@ -6,15 +6,19 @@
 #include <SDL_ttf.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 #include <functional>
 #include <map>
 #include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
+
+#include <unistd.h>
 
 #include "platform/play_sound.h"
 #include "player/catalogue.h"
@@ -162,6 +166,36 @@ class PlayerTest : public ::testing::Test {
     std::vector<CatalogueRow> rows_;
     SDL_Surface* surface_ = nullptr;
     std::unique_ptr<PlayThread> player_;
+};
+
+// A PlayerTest whose working directory, where exports are written, is a fresh empty folder for each test.
+class PlayerTestInFolder : public PlayerTest {
+  protected:
+    void SetUp() override {
+        PlayerTest::SetUp();
+        previous_ = std::filesystem::current_path();
+        folder_ = std::filesystem::path(::testing::TempDir()) /
+                  (std::string(::testing::UnitTest::GetInstance()->current_test_info()->test_suite_name()) +
+                   "_" + std::to_string(::getpid()));
+        std::filesystem::remove_all(folder_);
+        std::filesystem::create_directories(folder_);
+        std::filesystem::current_path(folder_);
+    }
+    void TearDown() override {
+        std::filesystem::current_path(previous_);
+        std::filesystem::remove_all(folder_);
+        PlayerTest::TearDown();
+    }
+    // The names in the folder, sorted.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        for (const auto& entry : std::filesystem::directory_iterator(folder_))
+            names.push_back(entry.path().filename());
+        std::sort(names.begin(), names.end());
+        return names;
+    }
+
+    std::filesystem::path previous_, folder_;
 };
 
 } // namespace md::test
