@@ -1,6 +1,7 @@
 #include "player/wav_export.h"
 
 #include "platform/debug_channel.h"
+#include "platform/file_replace.h"
 #include "player/catalogue.h"
 #include "player/player_state.h"
 #include "player/streaming.h"
@@ -20,21 +21,6 @@ uint8_t exportHeader[44];
 
 namespace {
 
-bool writeAll(int fd, const void* data, std::size_t size, std::string* reason) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0) {
-            if (errno == EINTR) continue;
-            *reason = std::strerror(errno);
-            return false;
-        }
-        p += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
 void reportFailure(const std::string& name, const std::string& reason) {
     const std::string line = "Export of \"" + name + "\" failed: " + reason + "\n";
     debugString(line.c_str());
@@ -50,36 +36,7 @@ std::string exportFileName(const char* title, const char* artist) {
 
 bool writeWavFile(const std::string& path, const uint8_t* header, std::size_t headerSize, const void* data,
                   std::size_t dataSize, std::string* reason) {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = folder + "." + base + ".part-XXXXXX";
-    const int fd = ::mkstemp(temporary.data());
-    if (fd < 0) {
-        *reason = std::strerror(errno);
-        return false;
-    }
-    // The temporary file is private; the finished file gets the mode of the file it replaces, or that of a
-    // new file.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    struct stat existing {};
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0666 & ~mask;
-    bool ok = writeAll(fd, header, headerSize, reason) && writeAll(fd, data, dataSize, reason);
-    if (ok && ::fchmod(fd, mode) != 0) {
-        *reason = std::strerror(errno);
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        *reason = std::strerror(errno);
-        ok = false;
-    }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        *reason = std::strerror(errno);
-        ok = false;
-    }
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
+    return replaceFile(path, {{header, headerSize}, {data, dataSize}}, ".part", reason);
 }
 
 void exportSongAt(int y) {

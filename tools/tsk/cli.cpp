@@ -1,5 +1,7 @@
 #include "cli.h"
 
+#include "platform/file_replace.h"
+
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
@@ -58,21 +60,6 @@ bool readFile(const std::string& path, std::vector<uint8_t>& bytes, std::string*
 }
 
 namespace {
-
-bool writeAll(int fd, const void* data, std::size_t size, std::string* reason) {
-    const auto* p = static_cast<const uint8_t*>(data);
-    while (size > 0) {
-        const ssize_t n = ::write(fd, p, size);
-        if (n < 0 && errno == EINTR) continue;
-        if (n < 0) {
-            *reason = std::strerror(errno);
-            return false;
-        }
-        p += n;
-        size -= std::size_t(n);
-    }
-    return true;
-}
 
 // The temporary file being written, removed by the handler of a signal that ends the program meanwhile (an
 // interrupted tsk leaves nothing behind). Set while those signals are blocked.
@@ -140,38 +127,11 @@ class TemporaryGuard {
 bool writeFileAtomic(const std::string& path, const void* data, std::size_t size, std::string* reason) {
     if (path == "-") {
         std::cout.flush();
-        return writeAll(STDOUT_FILENO, data, size, reason);
+        return md::writeAll(STDOUT_FILENO, data, size, reason);
     }
-    const std::size_t slash = path.rfind('/');
-    const std::string directory = slash == std::string::npos ? "" : path.substr(0, slash + 1);
-    const std::string base = slash == std::string::npos ? path : path.substr(slash + 1);
-    std::string temporary = directory + "." + base + ".tmp-XXXXXX";
     TemporaryGuard guard;
-    const int fd = guard.create(temporary);
-    if (fd < 0) {
-        *reason = std::strerror(errno);
-        return false;
-    }
-    // The temporary file is private (0600); give the result the permissions a new file would have.
-    const mode_t mask = ::umask(0);
-    ::umask(mask);
-    struct stat existing {};
-    const mode_t mode = ::stat(path.c_str(), &existing) == 0 ? existing.st_mode & 07777 : 0666 & ~mask;
-    bool ok = writeAll(fd, data, size, reason);
-    if (ok && ::fchmod(fd, mode) != 0) {
-        *reason = std::strerror(errno);
-        ok = false;
-    }
-    if (::close(fd) != 0 && ok) {
-        *reason = std::strerror(errno);
-        ok = false;
-    }
-    if (ok && ::rename(temporary.c_str(), path.c_str()) != 0) {
-        *reason = std::strerror(errno);
-        ok = false;
-    }
-    if (!ok) ::unlink(temporary.c_str());
-    return ok;
+    return md::replaceFile(path, {{data, size}}, ".tmp", reason,
+                           [&guard](std::string& pattern) { return guard.create(pattern); });
 }
 
 bool parseArguments(int argc, char** argv, bool acceptsOutput, const char* usage, Arguments& args) {
