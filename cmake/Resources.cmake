@@ -137,7 +137,6 @@ endfunction()
 
 # The library exists from here on; its sources are added once every entry is known.
 add_library(mdresources STATIC "${MD_RESOURCE_GEN_DIR}/resource_table.cpp")
-set_source_files_properties("${MD_RESOURCE_GEN_DIR}/resource_table.cpp" PROPERTIES GENERATED TRUE)
 target_include_directories(mdresources PRIVATE "${CMAKE_SOURCE_DIR}/src")
 target_link_libraries(mdplatform PUBLIC mdresources)
 cmake_language(DEFER DIRECTORY "${CMAKE_SOURCE_DIR}" CALL md_finish_resources)
