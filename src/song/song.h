@@ -79,7 +79,9 @@ struct Song {
 
     // Order entry of order row r and track t: pattern number (1-based, 0 = none) and signed transpose.
     int orderPattern(int r, int t) const { return orderList[(r * trackCount + t) * 2]; }
-    int orderTranspose(int r, int t) const { return static_cast<int8_t>(orderList[(r * trackCount + t) * 2 + 1]); }
+    int orderTranspose(int r, int t) const {
+        return static_cast<int8_t>(orderList[(r * trackCount + t) * 2 + 1]);
+    }
     // Cell of pattern p (1-based) and row r.
     const uint8_t* cell(int p, int r) const { return cells + ((p - 1) * cellStride + r) * kCellSize; }
     // Instrument number n (1..32).

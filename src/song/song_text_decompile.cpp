@@ -322,7 +322,7 @@ std::string Decompiler::effectText(const uint8_t* cell) const {
         return t;
     }
     if (command == 0 && p == 0) return {};
-    if (command == 0 && p >= 1 && p <= 31) return "&" + instrumentRef(p);
+    if (command == 0 && p >= 1 && p <= 31) return std::string("&").append(instrumentRef(p));
     std::string t;
     appendf(t, "%X%02X", command, p);
     return t;
@@ -359,7 +359,7 @@ void Decompiler::writeOrder() {
     for (int r = 0; r < song_.orderLength; ++r)
         for (int t = 0; t < song_.trackCount; ++t) {
             const int pattern = song_.orderPattern(r, t), transpose = song_.orderTranspose(r, t);
-            std::string entry = pattern == 0 ? "." : "p" + std::to_string(pattern);
+            std::string entry = pattern == 0 ? "." : std::string("p").append(std::to_string(pattern));
             if (transpose != 0) appendf(entry, "%+d", transpose);
             width = std::max(width, entry.size());
             cells.push_back(std::move(entry));

@@ -11,7 +11,9 @@ namespace {
 constexpr float kSaturation = Filter::kSaturation;
 using Coefficients = Filter::Coefficients;
 
-Coefficients blockCoefficients(Filter& f) { return f.startBlock(); }
+Coefficients blockCoefficients(Filter& f) {
+    return f.startBlock();
+}
 
 } // namespace
 

@@ -19,7 +19,8 @@ struct Lanes8 {
     __m256 mask[6]; // by mode: 0 leaves the sample alone, 1 to 5 select that mode's output
 };
 
-MD_AVX void load(Lanes8& l, Filter* const* filters, float* const* buffers, int n, Filter* spare, float* spareBuffer) {
+MD_AVX void load(Lanes8& l, Filter* const* filters, float* const* buffers, int n, Filter* spare,
+                 float* spareBuffer) {
     l.count = n;
     alignas(32) float vg[8], vh[8], vr[8], vIn[8], v1[8], v2[8], v3[8], v4[8];
     alignas(32) uint32_t modeMask[6][8] = {};
@@ -65,7 +66,9 @@ MD_AVX void store(Lanes8& l) {
     }
 }
 
-MD_AVX inline __m256 select(__m256 m, __m256 a, __m256 b) { return _mm256_or_ps(_mm256_and_ps(m, a), _mm256_andnot_ps(m, b)); }
+MD_AVX inline __m256 select(__m256 m, __m256 a, __m256 b) {
+    return _mm256_or_ps(_mm256_and_ps(m, a), _mm256_andnot_ps(m, b));
+}
 
 // One sample of eight filters.
 MD_AVX inline __m256 step(Lanes8& l, __m256 original) {
@@ -77,7 +80,8 @@ MD_AVX inline __m256 step(Lanes8& l, __m256 original) {
     const __m256 n2 = _mm256_sub_ps(_mm256_mul_ps(_mm256_add_ps(l.s1, n1), l.g), _mm256_mul_ps(l.s2, l.h));
     const __m256 n3 = _mm256_sub_ps(_mm256_mul_ps(_mm256_add_ps(l.s2, n2), l.g), _mm256_mul_ps(l.s3, l.h));
     __m256 n4 = _mm256_sub_ps(_mm256_mul_ps(_mm256_add_ps(l.s3, n3), l.g), _mm256_mul_ps(l.s4, l.h));
-    n4 = _mm256_sub_ps(n4, _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(n4, n4), n4), _mm256_set1_ps(Filter::kSaturation)));
+    n4 = _mm256_sub_ps(
+        n4, _mm256_mul_ps(_mm256_mul_ps(_mm256_mul_ps(n4, n4), n4), _mm256_set1_ps(Filter::kSaturation)));
     l.sIn = in;
     l.s1 = n1;
     l.s2 = n2;

@@ -45,6 +45,9 @@ void countedFree(void* p) {
 }
 } // namespace
 
+// GCC takes the free() in these replacements for a mismatch with operator new, which here is malloc.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void* operator new(std::size_t n) {
     noteAllocation();
     if (void* p = std::malloc(n == 0 ? 1 : n)) return p;
@@ -67,6 +70,7 @@ void operator delete(void* p, std::size_t) noexcept {
 void operator delete[](void* p, std::size_t) noexcept {
     std::free(p);
 }
+#pragma GCC diagnostic pop
 
 namespace md {
 namespace {

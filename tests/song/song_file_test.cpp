@@ -21,8 +21,8 @@ std::vector<uint8_t> cellBytes(const Song& song, int pattern, int row) {
     return {c[0], c[1], c[2]};
 }
 
-// Parses from an exactly sized heap copy, so that AddressSanitizer sees any read past the end. The Song points
-// into the copy, which lives until the next call (or as long as *keep).
+// Parses from an exactly sized heap copy, so that AddressSanitizer sees any read past the end. The Song
+// points into the copy, which lives until the next call (or as long as *keep).
 bool parseExact(Song& song, const std::vector<uint8_t>& bytes, std::string* error = nullptr,
                 std::unique_ptr<uint8_t[]>* keep = nullptr) {
     static std::unique_ptr<uint8_t[]> last;

@@ -77,7 +77,9 @@ TEST(Catalogue, RowsCarryTheFiftyIdsInTitleOrder) {
         EXPECT_EQ(catalogueRows[i].title, rows[i].title);
         EXPECT_EQ(catalogueRows[i].fileName, "_" + rows[i].title + " - " + rows[i].artist + ".tsk");
         ids.insert(rows[i].id);
-        if (i > 0) EXPECT_LT(rows[i - 1].title, rows[i].title) << "rows run in ascending order of title";
+        if (i > 0) {
+            EXPECT_LT(rows[i - 1].title, rows[i].title) << "rows run in ascending order of title";
+        }
     }
     EXPECT_EQ(ids.size(), 50u);
 }
@@ -89,8 +91,8 @@ TEST(Catalogue, AtLeastTwentyOriginalsAndFifteenArrangements) {
     EXPECT_GE(50 - originals, 15);
 }
 
-// All fifty songs are written; each compiles, parses, loops, lasts 90 to 300 seconds, uses all four tracks and
-// stays under 24 KB compiled.
+// All fifty songs are written; each compiles, parses, loops, lasts 90 to 300 seconds, uses all four tracks
+// and stays under 24 KB compiled.
 TEST(Songs, AllFiftySongsAreWrittenAndKeepTheBounds) {
     int written = 0;
     for (const auto& row : tsvRows()) {

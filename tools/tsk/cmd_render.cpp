@@ -20,7 +20,8 @@ namespace {
 const char kUsage[] =
     "usage: tsk render SONG [-o OUT.wav] [--seconds S] [--raw]\n"
     "\n"
-    "Renders SONG (a song file, a song text which is compiled first, or @N for the song of catalogue entry N\n"
+    "Renders SONG (a song file, a song text which is compiled first, or @N for the song of catalogue entry "
+    "N\n"
     "built into the program, see tsk list) as the player does: the song is\n"
     "measured, then rendered in ten-second chunks. Without --seconds the output is exactly the file the\n"
     "disk's WAV export writes: the whole song followed by ten seconds of its render fading out.\n"
