@@ -19,6 +19,7 @@
 #include "song/song.h"
 #include "song/song_file.h"
 #include "song/song_text.h"
+#include "song_difference.h"
 #include "synth/engine.h"
 
 namespace md::fuzz {
@@ -31,37 +32,6 @@ inline void require(bool ok, const char* what, const std::string& detail = {}) {
 
 // Control blocks the render check plays after the measure: enough to start notes, run programs and effects.
 constexpr int kRenderBlocks = 20;
-
-// Where two songs read from different files differ in what they play (every field but the version and the
-// pointers, the order list and the cells of every stored pattern, the instruments and their names); empty
-// when they play the same.
-inline std::string songDifference(const Song& a, const Song& b) {
-    if (a.orderLength != b.orderLength || a.trackCount != b.trackCount || a.orderPos != b.orderPos ||
-        a.restartPos != b.restartPos || a.rowsPerPattern != b.rowsPerPattern)
-        return "song shape";
-    if (a.speed != b.speed || a.tempo != b.tempo || a.masterGain != b.masterGain)
-        return "speed, tempo or gain";
-    if (a.reverbRoom != b.reverbRoom || a.reverbDamp != b.reverbDamp || a.reverbWidth != b.reverbWidth ||
-        a.reverbGain != b.reverbGain)
-        return "reverb";
-    if (std::memcmp(a.orderList, b.orderList, std::size_t(a.orderLength) * a.trackCount * 2) != 0)
-        return "order list";
-    auto cell = [](const Song& s, int p, int r) {
-        const int stride = s.cellStride != 0 ? s.cellStride : s.rowsPerPattern; // 0: not set yet
-        return s.cells + (std::size_t(p - 1) * stride + r) * kCellSize;
-    };
-    for (int p = 1; p <= highestPattern(a); ++p)
-        for (int r = 0; r < a.rowsPerPattern; ++r)
-            if (std::memcmp(cell(a, p, r), cell(b, p, r), kCellSize) != 0)
-                return "pattern " + std::to_string(p) + " row " + std::to_string(r);
-    for (int n = 0; n < kInstrumentCount; ++n) {
-        if (std::memcmp(&a.instruments[n], &b.instruments[n], sizeof(Instrument)) != 0)
-            return "instrument " + std::to_string(n + 1);
-        if (std::memcmp(a.instrumentNames[n], b.instrumentNames[n], kNameSize) != 0)
-            return "name of instrument " + std::to_string(n + 1);
-    }
-    return {};
-}
 
 // Any bytes: the reader either refuses them with a reason or reads a song. A song it reads decompiles into a
 // text that compiles into a file that plays the same, and which goes through text and back unchanged.
@@ -81,7 +51,7 @@ inline void checkSongFile(const uint8_t* data, std::size_t size) {
     require(parseSongInto(again, bytes.data(), bytes.size(), cellsB.data(), &error),
             "the recompiled file reads", error);
     require(highestPattern(again) == highestPattern(song), "the recompiled file keeps the patterns");
-    const std::string difference = songDifference(song, again);
+    const std::string difference = test::songDifference(song, again);
     require(difference.empty(), "the recompiled file plays the same", difference);
     std::string textAgain;
     require(decompileSong(bytes.data(), bytes.size(), textAgain, &error), "the recompiled file decompiles",
